@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""Reads the built LV2 bundle with tools nobody here wrote.
+
+lilv (lv2ls, lv2info) must find the plug-in under our URI and load its data;
+serdi parses the Turtle into N-Triples, from which the declared parameters,
+their labels, ranges and defaults are read and compared with what hosts
+must see.
+"""
+import argparse
+import os
+import pathlib
+import re
+import subprocess
+import sys
+
+LV2 = "http://lv2plug.in/ns/lv2core#"
+RDFS = "http://www.w3.org/2000/01/rdf-schema#"
+RDF = "http://www.w3.org/1999/02/22-rdf-syntax-ns#"
+PATCH = "http://lv2plug.in/ns/ext/patch#"
+
+EXPECTED = [
+    # label, minimum, maximum, default
+    ("Noise", 0.0, 100.0, 0.15),
+    ("Bite", 2.0, 32.0, 32.0),
+    ("Suck", 1.0, 50.0, 1.0),
+    ("Wobble", 0.01, 1.0, 0.01),
+    ("Depth", 0.01, 1.0, 0.01),
+    ("XXX", 0.0, 1.0, 0.6),
+    ("XXX", 0.0, 1.0, 1.0),
+]
+
+TRIPLE = re.compile(r'^(\S+) (\S+) (.+) \.$')
+
+
+def run(cmd, env):
+    result = subprocess.run(cmd, env=env, capture_output=True, text=True)
+    if result.returncode != 0:
+        sys.exit(f"{' '.join(cmd)} failed ({result.returncode}):\n{result.stdout}\n{result.stderr}")
+    return result.stdout
+
+
+def parse_turtle(path, base):
+    out = subprocess.run(["serdi", "-i", "turtle", "-o", "ntriples", str(path), base],
+                         capture_output=True, text=True)
+    if out.returncode != 0:
+        sys.exit(f"serdi could not parse {path}:\n{out.stderr}")
+    triples = []
+    for line in out.stdout.splitlines():
+        m = TRIPLE.match(line.strip())
+        if m:
+            triples.append(m.groups())
+    return triples
+
+
+def literal_value(term):
+    m = re.match(r'^"((?:[^"\\]|\\.)*)"', term)
+    return m.group(1) if m else None
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--lv2-dir", required=True, help="folder holding Grelk.lv2")
+    ap.add_argument("--uri", required=True)
+    args = ap.parse_args()
+
+    lv2_dir = pathlib.Path(args.lv2_dir).resolve()
+    bundle = lv2_dir / "Grelk.lv2"
+    if not bundle.is_dir():
+        sys.exit(f"no bundle at {bundle}")
+
+    env = dict(os.environ, LV2_PATH=str(lv2_dir))
+
+    listed = run(["lv2ls"], env).split()
+    if args.uri not in listed:
+        sys.exit(f"lv2ls does not list {args.uri}; it lists {listed}")
+
+    info = run(["lv2info", args.uri], env)
+    for needed in (args.uri, "Name:", "Grelk", "Binary:"):
+        if needed not in info:
+            sys.exit(f"lv2info output lacks {needed!r}:\n{info}")
+    if "AudioPort" not in info and "Audio" not in info:
+        sys.exit(f"lv2info shows no audio ports:\n{info}")
+
+    triples = []
+    for ttl in sorted(bundle.glob("*.ttl")):
+        triples += parse_turtle(ttl, bundle.as_uri() + "/")
+
+    plugin = f"<{args.uri}>"
+    subjects = {}
+    for s, p, o in triples:
+        subjects.setdefault(s, []).append((p, o))
+
+    # The plug-in's writable parameters, in the order the Turtle lists them.
+    writable = [o for s, p, o in triples if s == plugin and p == f"<{PATCH}writable>"]
+    if len(writable) < 7:
+        sys.exit(f"expected at least 7 writable parameters, found {len(writable)}: {writable}")
+
+    def prop(subject, predicate):
+        for p, o in subjects.get(subject, []):
+            if p == f"<{predicate}>":
+                return o
+        return None
+
+    # Drop anything the wrapper adds beside ours (e.g. a bypass parameter).
+    params = [w for w in writable if literal_value(prop(w, RDFS + "label") or "") != None]
+    ours = [w for w in params if literal_value(prop(w, RDFS + "label")) in {e[0] for e in EXPECTED}]
+    if len(ours) != 7:
+        sys.exit(f"expected 7 of our parameters, found {[literal_value(prop(w, RDFS + 'label')) for w in params]}")
+
+    failures = []
+    for w, (label, lo, hi, default) in zip(ours, EXPECTED):
+        got_label = literal_value(prop(w, RDFS + "label"))
+        values = {}
+        for key in ("minimum", "maximum", "default"):
+            term = prop(w, LV2 + key)
+            values[key] = float(literal_value(term)) if term else None
+        if got_label != label:
+            failures.append(f"{w}: label {got_label!r}, expected {label!r}")
+        for key, want in (("minimum", lo), ("maximum", hi), ("default", default)):
+            got = values[key]
+            if got is None or abs(got - want) > 1e-5:
+                failures.append(f"{label} ({w}): {key} {got}, expected {want}")
+
+    if failures:
+        sys.exit("\n".join(failures))
+
+    print(f"lv2ls and lv2info found {args.uri}; serdi read 7 parameters in host order")
+
+
+if __name__ == "__main__":
+    main()
