@@ -14,11 +14,18 @@
 namespace allocation_counter
 {
     bool available() { return false; }
-    void start() {}
-    std::size_t stop() { return 0; }
+    void start (const char*) {}
+    Counts stop() { return {}; }
 }
 
 #else
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include <execinfo.h>
+#include <link.h>
 
 // glibc supports replacing malloc and friends; the framework allocates sample
 // storage with malloc/realloc, so operator new alone would miss it.
@@ -33,12 +40,49 @@ extern "C"
 namespace
 {
     thread_local bool counting = false;
-    thread_local std::size_t count = 0;
+    thread_local bool inside = false;
+    thread_local allocation_counter::Counts counts;
 
-    inline void note()
+    std::uintptr_t pluginBegin = 0, pluginEnd = 0;
+
+    void note()
     {
-        if (counting)
-            ++count;
+        if (! counting || inside)
+            return;
+
+        inside = true;
+        void* frames[48];
+        const auto depth = backtrace (frames, 48);
+        bool fromPlugin = false;
+
+        for (int i = 0; i < depth && ! fromPlugin; ++i)
+        {
+            const auto address = reinterpret_cast<std::uintptr_t> (frames[i]);
+            fromPlugin = address >= pluginBegin && address < pluginEnd;
+        }
+
+        ++(fromPlugin ? counts.plugin : counts.host);
+        inside = false;
+    }
+
+    int findModule (dl_phdr_info* info, size_t, void* part)
+    {
+        if (info->dlpi_name == nullptr || std::strstr (info->dlpi_name, static_cast<const char*> (part)) == nullptr)
+            return 0;
+
+        for (int i = 0; i < info->dlpi_phnum; ++i)
+        {
+            const auto& header = info->dlpi_phdr[i];
+
+            if (header.p_type != PT_LOAD)
+                continue;
+
+            const auto begin = info->dlpi_addr + header.p_vaddr;
+            pluginBegin = pluginBegin == 0 ? begin : std::min (pluginBegin, static_cast<std::uintptr_t> (begin));
+            pluginEnd = std::max (pluginEnd, static_cast<std::uintptr_t> (begin + header.p_memsz));
+        }
+
+        return 1;
     }
 }
 
@@ -79,16 +123,22 @@ namespace allocation_counter
 {
     bool available() { return true; }
 
-    void start()
+    void start (const char* pluginBinaryPart)
     {
-        count = 0;
+        // The first backtrace loads the unwinder, which allocates.
+        void* warmUp[4];
+        backtrace (warmUp, 4);
+
+        pluginBegin = pluginEnd = 0;
+        dl_iterate_phdr (findModule, const_cast<char*> (pluginBinaryPart));
+        counts = {};
         counting = true;
     }
 
-    std::size_t stop()
+    Counts stop()
     {
         counting = false;
-        return count;
+        return counts;
     }
 }
 
