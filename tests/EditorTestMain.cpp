@@ -35,36 +35,15 @@ namespace
         }
     }
 
-    // A desktop's window manager creates these; the framework's plug-in
-    // windows set properties on them and, in a plug-in, leave X errors to the
-    // host, whose absence here would end the process.
-    bool internWindowManagerAtoms()
-    {
-        const char* names[] { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "WM_CHANGE_STATE", "WM_STATE",
-                              "_NET_WM_PING", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_STATE",
-                              "_NET_WM_STATE_HIDDEN", "_NET_WM_ALLOWED_ACTIONS", "_MOTIF_WM_HINTS" };
-        constexpr int count = (int) (sizeof (names) / sizeof (names[0]));
-
-        auto* display = XOpenDisplay (nullptr);
-
-        if (display == nullptr)
-            return false;
-
-        Atom atoms[count] {};
-        XInternAtoms (display, const_cast<char**> (names), count, False, atoms);
-        XCloseDisplay (display);
-        return true;
-    }
-
     // A private X server, so the tests need no display and parallel test
-    // processes never share one. Xvfb picks a free display number itself;
-    // -noreset keeps the atoms above after their client has gone.
+    // processes never share one. Xvfb picks a free display number itself, and
+    // -terminate ends it when its last client goes, even if this process dies.
     class PrivateDisplay
     {
     public:
         bool start()
         {
-            if (! server.start ("Xvfb -displayfd 1 -noreset -screen 0 1024x768x24 -nolisten tcp", juce::ChildProcess::wantStdOut))
+            if (! server.start ("Xvfb -displayfd 1 -terminate -screen 0 1024x768x24 -nolisten tcp", juce::ChildProcess::wantStdOut))
                 return false;
 
             juce::String number;
@@ -77,16 +56,41 @@ namespace
                 return false;
 
             setenv ("DISPLAY", (":" + number.trim()).toRawUTF8(), 1);
-            return internWindowManagerAtoms();
+            connection = XOpenDisplay (nullptr);
+
+            if (connection == nullptr)
+                return false;
+
+            internWindowManagerAtoms();
+            return true;
         }
 
         ~PrivateDisplay()
         {
+            if (connection != nullptr)
+                XCloseDisplay (connection);
+
             server.kill();
         }
 
     private:
+        // A desktop's window manager creates these; the framework's plug-in
+        // windows set properties on them and, in a plug-in, leave X errors to
+        // the host, whose absence here would end the process. The connection
+        // stays open so the server keeps them.
+        void internWindowManagerAtoms()
+        {
+            const char* names[] { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "WM_CHANGE_STATE", "WM_STATE",
+                                  "_NET_WM_PING", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_STATE",
+                                  "_NET_WM_STATE_HIDDEN", "_NET_WM_ALLOWED_ACTIONS", "_MOTIF_WM_HINTS" };
+            constexpr int count = (int) (sizeof (names) / sizeof (names[0]));
+            Atom atoms[count] {};
+            XInternAtoms (connection, const_cast<char**> (names), count, False, atoms);
+            XSync (connection, False);
+        }
+
         juce::ChildProcess server;
+        Display* connection = nullptr;
     };
 }
 
