@@ -94,6 +94,16 @@ namespace grelk_test
         return ids;
     }
 
+    // The five stored parameters, given in the knobs' on-screen order.
+    inline void setStored (juce::AudioProcessor& processor, float noise, float bite, float wobble, float suck, float depth)
+    {
+        setPlain (processor, "noise", noise);
+        setPlain (processor, "bite", bite);
+        setPlain (processor, "wobble", wobble);
+        setPlain (processor, "suck", suck);
+        setPlain (processor, "depth", depth);
+    }
+
     inline std::map<juce::String, float> allValues (juce::AudioProcessor& processor)
     {
         std::map<juce::String, float> values;

@@ -20,15 +20,11 @@ namespace
     const juce::Rectangle<int> knobBounds[] { { 26, 290, 80, 80 }, { 143, 290, 80, 80 }, { 261, 290, 80, 80 },
                                               { 376, 290, 80, 80 }, { 489, 290, 80, 80 } };
 
-    // Sets all five stored parameters away from their defaults and from the
-    // values the old editor forced on "wobble" and "depth" (0.6 and 1.0).
+    // Away from the defaults and from the values the old editor forced on
+    // "wobble" and "depth" (0.6 and 1.0).
     void setDistinctValues (juce::AudioProcessor& processor)
     {
-        setPlain (processor, "noise", 12.0f);
-        setPlain (processor, "bite", 7.0f);
-        setPlain (processor, "suck", 9.0f);
-        setPlain (processor, "wobble", 0.3f);
-        setPlain (processor, "depth", 0.45f);
+        grelk_test::setStored (processor, 12.0f, 7.0f, 0.3f, 9.0f, 0.45f);
     }
 
     void expectUnchanged (juce::AudioProcessor& processor, const std::map<juce::String, float>& before)
@@ -200,11 +196,7 @@ TEST_F (EditorTest, KnobsShowTheirParametersOnTheirOwnSteps)
 
     // Host changes move each knob; fractions snap to the nearest whole
     // number, halves up, while the parameter keeps the host's value.
-    setPlain (*processor, "noise", 37.0f);
-    setPlain (*processor, "bite", 12.5f);
-    setPlain (*processor, "suck", 20.49f);
-    setPlain (*processor, "wobble", 0.77f);
-    setPlain (*processor, "depth", 0.25f);
+    grelk_test::setStored (*processor, 37.0f, 12.5f, 0.77f, 20.49f, 0.25f);
     grelk_test::pumpMessages();
 
     EXPECT_DOUBLE_EQ (controls.noise().getValue(), 37.0);
@@ -279,11 +271,7 @@ TEST_F (EditorTest, WindowPictureShowsTheBackgroundAndEachKnobsFrame)
     auto processor = grelk_test::createProcessor();
 
     // One value per knob, each well inside a different frame.
-    setPlain (*processor, "noise", 0.0f);
-    setPlain (*processor, "bite", 32.0f);
-    setPlain (*processor, "wobble", 0.52f);
-    setPlain (*processor, "suck", 40.0f);
-    setPlain (*processor, "depth", 0.25f);
+    grelk_test::setStored (*processor, 0.0f, 32.0f, 0.52f, 40.0f, 0.25f);
     const int expectedFrames[] { 0, 30, 15, 23, 7 };
 
     grelk_test::OpenEditor editor (*processor);

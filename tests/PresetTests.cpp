@@ -28,11 +28,7 @@ namespace
     // Values no preset uses, so every knob has to move.
     void setValuesNoPresetHas (juce::AudioProcessor& processor)
     {
-        setPlain (processor, "noise", 99.0f);
-        setPlain (processor, "bite", 3.0f);
-        setPlain (processor, "wobble", 0.33f);
-        setPlain (processor, "suck", 2.0f);
-        setPlain (processor, "depth", 0.77f);
+        grelk_test::setStored (processor, 99.0f, 3.0f, 0.33f, 2.0f, 0.77f);
     }
 
     void expectPresetStored (juce::AudioProcessor& processor, int id)
