@@ -20,8 +20,6 @@ namespace
         const juce::Colour coralDeep { 0xffa9503f };
         const juce::Colour peach     { 0xffffceac };
         const juce::Colour ink       { 0xff140f0f };
-        const juce::Colour panel     { 0xff1d1818 };
-        const juce::Colour rim       { 0xff3b3232 };
         const juce::Colour labelText { 0xffe9d3c4 };
     }
 
