@@ -1,5 +1,7 @@
 #include "PluginProcessor.h"
 
+#include "PluginEditor.h"
+
 #include "ParameterIDs.h"
 
 namespace
@@ -89,7 +91,7 @@ void GrelkAudioProcessor::setStateInformation (const void*, int)
 //==============================================================================
 juce::AudioProcessorEditor* GrelkAudioProcessor::createEditor()
 {
-    return new juce::GenericAudioProcessorEditor (*this);
+    return new GrelkAudioProcessorEditor (*this);
 }
 
 // The framework's plug-in clients create every instance through this hook.
