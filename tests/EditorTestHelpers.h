@@ -200,6 +200,15 @@ namespace grelk_test
         return different;
     }
 
+    // The framework's splash overlay fades out on a timer of its own; hiding
+    // it keeps pictures of the window repeatable.
+    inline void hideFrameworkSplash (juce::Component& editor)
+    {
+        for (auto* child : editor.getChildren())
+            if (dynamic_cast<juce::JUCESplashScreen*> (child) != nullptr)
+                child->setVisible (false);
+    }
+
     inline juce::Image snapshot (juce::Component& component)
     {
         return component.createComponentSnapshot (component.getLocalBounds(), true, 1.0f);

@@ -276,6 +276,7 @@ TEST_F (EditorTest, WindowPictureShowsTheBackgroundAndEachKnobsFrame)
 
     grelk_test::OpenEditor editor (*processor);
     grelk_test::pumpMessages (100);
+    grelk_test::hideFrameworkSplash (*editor);
 
     const auto window = grelk_test::snapshot (*editor);
     ASSERT_EQ (window.getWidth(), 600);
