@@ -1,6 +1,10 @@
 #include "PluginProcessor.h"
 
+#include "NoiseGenerator.h"
 #include "ParameterIDs.h"
+#include "WobbleGain.h"
+
+#include <cmath>
 
 namespace
 {
@@ -38,8 +42,33 @@ GrelkAudioProcessor::~GrelkAudioProcessor() = default;
 //==============================================================================
 const juce::String GrelkAudioProcessor::getName() const { return "Grelk"; }
 
-void GrelkAudioProcessor::prepareToPlay (double, int) {}
+void GrelkAudioProcessor::prepareToPlay (double, int maximumExpectedSamplesPerBlock)
+{
+    reserveBuffers (maximumExpectedSamplesPerBlock);
+}
+
+// The memory is kept: hosts call prepareToPlay again before rendering anyway,
+// and keeping it costs little.
 void GrelkAudioProcessor::releaseResources() {}
+
+void GrelkAudioProcessor::reserveBuffers (int maximumBlockSize)
+{
+    if (maximumBlockSize <= reservedBlockSize)
+        return;
+
+    // Only the memory grows here: length and contents stay, so a mono host's
+    // second work channel carries on and the next change of block length
+    // still zeroes both buffers, as before.
+    for (auto* b : { &noiseBuffer, &workBuffer })
+    {
+        const auto channels = b->getNumChannels();
+        const auto length = b->getNumSamples();
+        b->setSize (2, maximumBlockSize, true, true, false);
+        b->setSize (channels, length, true, false, true);
+    }
+
+    reservedBlockSize = maximumBlockSize;
+}
 
 double GrelkAudioProcessor::getTailLengthSeconds() const { return 0.0; }
 bool GrelkAudioProcessor::acceptsMidi() const { return false; }
@@ -65,16 +94,146 @@ bool GrelkAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) co
 }
 
 //==============================================================================
-void GrelkAudioProcessor::processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&)
+void GrelkAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
+    juce::ScopedNoDenormals noDenormals;
+
+    const auto numSamples = buffer.getNumSamples();
+    const auto hostChannels = buffer.getNumChannels();
+
+    for (auto channel = getTotalNumInputChannels(); channel < getTotalNumOutputChannels(); ++channel)
+        buffer.clear (channel, 0, numSamples);
+
+    const auto noise = parameters.getRawParameterValue (ParameterIDs::noise)->load();
+    parameters.getRawParameterValue (ParameterIDs::bite)->load();
+    const auto suck = parameters.getRawParameterValue (ParameterIDs::suck)->load();
+    const auto wobble = parameters.getRawParameterValue (ParameterIDs::wobble)->load();
+    const auto depth = parameters.getRawParameterValue (ParameterIDs::depth)->load();
+
+    const auto noiseGain = juce::jlimit (0.0f, 1.0f, NoiseGenerator::gainForNoise (noise));
+
+    updateWobble (wobble, depth);
+
+    if (noiseBuffer.getNumSamples() != numSamples)
+    {
+        noiseBuffer.setSize (2, numSamples, false, true, true);
+        workBuffer.setSize (2, numSamples, false, true, true);
+    }
+
+    if (numSamples == 0)
+        return;
+
+    auto* work0 = workBuffer.getWritePointer (0);
+    auto* work1 = workBuffer.getWritePointer (1);
+
+    juce::FloatVectorOperations::copy (work0, buffer.getReadPointer (0), numSamples);
+
+    if (hostChannels > 1)
+        juce::FloatVectorOperations::copy (work1, buffer.getReadPointer (1), numSamples);
+
+    // Noise times a zero gain adds nothing, so it is not drawn at all.
+    if (noiseGain > 0.0f)
+    {
+        const auto seed = noiseSeedForTesting >= 0 ? noiseSeedForTesting
+                                                   : static_cast<juce::int64> (juce::Time::getCurrentTime().getMilliseconds());
+
+        auto* noise0 = noiseBuffer.getWritePointer (0);
+        NoiseGenerator::fillStandardNormal (noise0, numSamples, seed);
+        juce::FloatVectorOperations::multiply (noise0, noiseGain, numSamples);
+        noiseBuffer.copyFrom (1, 0, noise0, numSamples);
+
+        juce::FloatVectorOperations::add (work0, noise0, numSamples);
+        juce::FloatVectorOperations::add (work1, noiseBuffer.getReadPointer (1), numSamples);
+    }
+    else
+    {
+        noiseBuffer.clear();
+    }
+
+    holdAndWobble (work0, numSamples, suck, getSampleRate());
+    holdAndWobble (work1, numSamples, suck, getSampleRate());
+
+    buffer.copyFrom (0, 0, workBuffer, 0, 0, numSamples);
+
+    if (hostChannels > 1)
+        buffer.copyFrom (1, 0, workBuffer, 1, 0, numSamples);
 }
 
-void GrelkAudioProcessor::updateWobble (float, float)
+void GrelkAudioProcessor::updateWobble (float wobble, float depth)
 {
+    auto& lfo = wobbleLfo;
+    lfo.previousFrequency = lfo.frequency;
+    lfo.frequency = wobble * 20.0f;
+    lfo.modulationDepth = depth;
+
+    // Keeps the phase, which goes with counter times frequency, across a
+    // change of frequency.
+    if (lfo.previousFrequency != lfo.frequency)
+    {
+        const auto counter = static_cast<float> (lfo.sampleCounter);
+        const auto ratio = lfo.previousFrequency / lfo.frequency;
+        const auto rescaled = ratio * counter;
+        lfo.sampleCounter = rescaled < 0x1.0p64f ? static_cast<std::uint64_t> (rescaled) : 0;
+    }
+
+    lfo.offset = 0.5f;
 }
 
-void GrelkAudioProcessor::holdAndWobble (float*, int, float, double)
+void GrelkAudioProcessor::holdAndWobble (float* samples, int numSamples, float suck, double sampleRate)
 {
+    if (numSamples <= 0)
+        return;
+
+    const auto holdFactor = static_cast<int> (suck);
+    const auto offset = static_cast<double> (wobbleLfo.offset);
+    const auto depth = static_cast<double> (wobbleLfo.modulationDepth);
+    const auto frequency = static_cast<double> (wobbleLfo.frequency);
+    const auto wrapThreshold = sampleRate / frequency;
+    auto cyclesPerSample = frequency / sampleRate;
+
+    // Without a usable rate there is no cycle: every sample takes counter 0,
+    // as with a rate below the frequency, instead of a NaN gain.
+    const auto hasCycle = sampleRate > 0.0 && std::isfinite (cyclesPerSample);
+
+    if (! hasCycle)
+        cyclesPerSample = 0.0;
+
+    auto counter = wobbleLfo.sampleCounter;
+    auto holdPosition = 0;
+
+    constexpr int chunkSize = 64;
+    double phases[chunkSize], sineEstimates[chunkSize];
+
+    for (int chunkStart = 0; chunkStart < numSamples; chunkStart += chunkSize)
+    {
+        const auto chunkLength = juce::jmin (chunkSize, numSamples - chunkStart);
+
+        for (int j = 0; j < chunkLength; ++j)
+        {
+            if (! hasCycle || static_cast<double> (counter) >= wrapThreshold)
+                counter = 0;
+
+            phases[j] = WobbleGain::phase (static_cast<double> (counter), cyclesPerSample);
+            ++counter;
+        }
+
+        for (int j = 0; j < chunkLength; ++j)
+            sineEstimates[j] = WobbleGain::estimateSine (phases[j]);
+
+        auto* chunk = samples + chunkStart;
+
+        for (int j = 0; j < chunkLength; ++j)
+        {
+            // A held sample repeats its group's first sample, already wobbled.
+            const auto input = chunk[j - holdPosition];
+            chunk[j] = WobbleGain::modulate (input, phases[j], sineEstimates[j], offset, depth);
+
+            if (++holdPosition >= holdFactor)
+                holdPosition = 0;
+        }
+    }
+
+    wobbleLfo.sampleCounter = counter;
 }
 
 //==============================================================================

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+// The wobble multiplies a sample by 1 - (offset + sin(theta) * 0.5) * depth in
+// double precision and rounds once to float. The double-precision sine costs
+// more than everything else in the block, so a polynomial estimate is tried
+// first: the gain is monotonic in the sine and the product monotonic in the
+// gain, so when both ends of the estimate's error interval round to the same
+// float, that float is the exact result. Only otherwise is the library sine
+// evaluated. The output never depends on which path was taken.
+namespace WobbleGain
+{
+    // The phase has always used single-precision pi, widened.
+    inline constexpr double pi = static_cast<double> (3.14159274f);
+
+    // Largest phase the estimate is used for; the wobble stays within one
+    // cycle (just over 2 pi) as long as the sample rate is positive.
+    inline constexpr double estimateLimit = 8.0;
+
+    // Far wider than the estimate's error (about 1e-15) plus the library
+    // sine's (under one ulp), so the interval always holds the library value.
+    inline constexpr double estimateMargin = 0x1.0p-40;
+
+    inline double phase (double counter, double cyclesPerSample) noexcept
+    {
+        auto theta = counter * cyclesPerSample;
+        theta = theta * 2.0;
+        return theta * pi;
+    }
+
+    // sin(theta) to within about 1e-15 for theta in [0, estimateLimit]:
+    // reduction by a multiple of pi (exact for these multiples), then an odd
+    // Taylor polynomial on [-pi/2, pi/2]. Branch-free so loops vectorise.
+    inline double estimateSine (double theta) noexcept
+    {
+        constexpr double piHigh = 3.141592653589793116;      // has three trailing zero bits
+        constexpr double piLow = 1.2246467991473532072e-16;  // pi - piHigh
+        constexpr double roundingShift = 0x1.8p52;
+
+        const auto shifted = theta * (1.0 / piHigh) + roundingShift;
+        const auto k = shifted - roundingShift;
+        const auto r = (theta - k * piHigh) - k * piLow;
+        const auto r2 = r * r;
+
+        auto p = -1.0 / 51090942171709440000.0;     // -1/21!
+        p = p * r2 + 1.0 / 121645100408832000.0;    //  1/19!
+        p = p * r2 - 1.0 / 355687428096000.0;       // -1/17!
+        p = p * r2 + 1.0 / 1307674368000.0;         //  1/15!
+        p = p * r2 - 1.0 / 6227020800.0;            // -1/13!
+        p = p * r2 + 1.0 / 39916800.0;              //  1/11!
+        p = p * r2 - 1.0 / 362880.0;                // -1/9!
+        p = p * r2 + 1.0 / 5040.0;                  //  1/7!
+        p = p * r2 - 1.0 / 120.0;                   // -1/5!
+        p = p * r2 + 1.0 / 6.0;                     //  1/3!
+        const auto s = r - (r * r2) * p;
+
+        // An odd multiple of pi flips the sign; its parity is the lowest
+        // mantissa bit of the shifted value.
+        std::uint64_t shiftedBits, sBits;
+        std::memcpy (&shiftedBits, &shifted, sizeof (double));
+        std::memcpy (&sBits, &s, sizeof (double));
+        sBits ^= (shiftedBits & 1u) << 63;
+        double result;
+        std::memcpy (&result, &sBits, sizeof (double));
+        return result;
+    }
+
+    inline float applyGain (float sample, double sine, double offset, double depth) noexcept
+    {
+        const auto gain = 1.0 - (offset + sine * 0.5) * depth;
+        return static_cast<float> (static_cast<double> (sample) * gain);
+    }
+
+    inline std::uint32_t bitsOf (float value) noexcept
+    {
+        std::uint32_t bits;
+        std::memcpy (&bits, &value, sizeof (float));
+        return bits;
+    }
+
+    // The exact wobbled sample, given theta and estimateSine (theta).
+    inline float modulate (float sample, double theta, double sineEstimate, double offset, double depth) noexcept
+    {
+        if (theta >= 0.0 && theta <= estimateLimit)
+        {
+            const auto low = applyGain (sample, sineEstimate + estimateMargin, offset, depth);
+            const auto high = applyGain (sample, sineEstimate - estimateMargin, offset, depth);
+
+            if (bitsOf (low) == bitsOf (high))
+                return low;
+        }
+
+        return applyGain (sample, std::sin (theta), offset, depth);
+    }
+}
