@@ -3,6 +3,7 @@
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 float NoiseGenerator::gainForNoise (float noise) noexcept
@@ -11,9 +12,16 @@ float NoiseGenerator::gainForNoise (float noise) noexcept
     return juce::Decibels::decibelsToGain (levelDb);
 }
 
+float NoiseGenerator::UniformDraws::next() noexcept
+{
+    state = (state * 0x5deece66dULL + 11) & 0xffffffffffffULL;
+    const auto result = static_cast<float> (static_cast<std::uint32_t> (state >> 16)) * 0x1.0p-32f;
+    return result == 1.0f ? 1.0f - std::numeric_limits<float>::epsilon() : result;
+}
+
 void NoiseGenerator::fillStandardNormal (float* dest, int numSamples, juce::int64 seed) noexcept
 {
-    juce::Random random (seed);
+    UniformDraws random { static_cast<std::uint64_t> (seed) };
 
     for (int i = 0; i < numSamples; i += 2)
     {
@@ -22,8 +30,8 @@ void NoiseGenerator::fillStandardNormal (float* dest, int numSamples, juce::int6
         // A zero u1 would make the logarithm infinite.
         do
         {
-            u1 = random.nextFloat();
-            u2 = random.nextFloat();
+            u1 = random.next();
+            u2 = random.next();
         }
         while (u1 <= std::numeric_limits<float>::min());
 

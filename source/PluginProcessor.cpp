@@ -188,49 +188,88 @@ void GrelkAudioProcessor::holdAndWobble (float* samples, int numSamples, float s
     const auto offset = static_cast<double> (wobbleLfo.offset);
     const auto depth = static_cast<double> (wobbleLfo.modulationDepth);
     const auto frequency = static_cast<double> (wobbleLfo.frequency);
-    const auto wrapThreshold = sampleRate / frequency;
+    auto wrapThreshold = sampleRate / frequency;
     auto cyclesPerSample = frequency / sampleRate;
 
     // Without a usable rate there is no cycle: every sample takes counter 0,
-    // as with a rate below the frequency, instead of a NaN gain.
-    const auto hasCycle = sampleRate > 0.0 && std::isfinite (cyclesPerSample);
-
-    if (! hasCycle)
+    // as with a rate below the frequency, instead of a NaN gain. (Counters
+    // beyond 2^52 would no longer convert exactly; no real rate gets there.)
+    if (! (sampleRate > 0.0 && std::isfinite (cyclesPerSample) && wrapThreshold < 0x1.0p52))
+    {
+        wrapThreshold = 0.5;
         cyclesPerSample = 0.0;
+    }
 
     auto counter = wobbleLfo.sampleCounter;
     auto holdPosition = 0;
 
-    constexpr int chunkSize = 64;
-    double phases[chunkSize], sineEstimates[chunkSize];
+    constexpr int chunkSize = 256;
+    double phases[chunkSize], startPhases[chunkSize];
+    float inputs[chunkSize], startSamples[chunkSize];
 
     for (int chunkStart = 0; chunkStart < numSamples; chunkStart += chunkSize)
     {
         const auto chunkLength = juce::jmin (chunkSize, numSamples - chunkStart);
-
-        for (int j = 0; j < chunkLength; ++j)
-        {
-            if (! hasCycle || static_cast<double> (counter) >= wrapThreshold)
-                counter = 0;
-
-            phases[j] = WobbleGain::phase (static_cast<double> (counter), cyclesPerSample);
-            ++counter;
-        }
-
-        for (int j = 0; j < chunkLength; ++j)
-            sineEstimates[j] = WobbleGain::estimateSine (phases[j]);
-
         auto* chunk = samples + chunkStart;
 
-        for (int j = 0; j < chunkLength; ++j)
+        // The counter climbs by one per sample and goes back to 0 when it
+        // reaches the threshold, so the phases come in runs.
+        for (int j = 0; j < chunkLength;)
         {
-            // A held sample repeats its group's first sample, already wobbled.
-            const auto input = chunk[j - holdPosition];
-            chunk[j] = WobbleGain::modulate (input, phases[j], sineEstimates[j], offset, depth);
+            if (static_cast<double> (counter) >= wrapThreshold)
+                counter = 0;
 
-            if (++holdPosition >= holdFactor)
-                holdPosition = 0;
+            const auto first = static_cast<double> (counter);
+            auto runLength = chunkLength - j;
+
+            if (first + static_cast<double> (runLength - 1) >= wrapThreshold)
+            {
+                runLength = juce::jlimit (1, runLength, static_cast<int> (std::ceil (wrapThreshold - first)));
+                while (runLength > 1 && first + static_cast<double> (runLength - 1) >= wrapThreshold)
+                    --runLength;
+                while (first + static_cast<double> (runLength) < wrapThreshold)
+                    ++runLength;
+            }
+
+            for (int k = 0; k < runLength; ++k)
+                phases[j + k] = WobbleGain::phase (first + static_cast<double> (k), cyclesPerSample);
+
+            counter += static_cast<std::uint64_t> (runLength);
+            j += runLength;
         }
+
+        if (holdFactor < 2)
+        {
+            WobbleGain::modulateRun (chunk, chunk, phases, chunkLength, offset, depth);
+            continue;
+        }
+
+        // A held sample repeats its group's first sample, already wobbled, so
+        // the groups' first samples go first.
+        const auto firstStart = holdPosition == 0 ? 0 : holdFactor - holdPosition;
+        auto numStarts = 0;
+        for (int j = firstStart; j < chunkLength; j += holdFactor, ++numStarts)
+        {
+            startSamples[numStarts] = chunk[j];
+            startPhases[numStarts] = phases[j];
+        }
+
+        WobbleGain::modulateRun (startSamples, startSamples, startPhases, numStarts, offset, depth);
+
+        // A group begun in the previous chunk carries on from its first sample.
+        std::fill (inputs, inputs + juce::jmin (firstStart, chunkLength), chunk[-holdPosition]);
+
+        for (int j = firstStart, s = 0; j < chunkLength; j += holdFactor, ++s)
+        {
+            inputs[j] = chunk[j];
+            chunk[j] = startSamples[s];
+            std::fill (inputs + j + 1, inputs + juce::jmin (j + holdFactor, chunkLength), startSamples[s]);
+        }
+
+        holdPosition = (holdPosition + chunkLength) % holdFactor;
+
+        // The first samples come out as before; only the held ones are new.
+        WobbleGain::modulateRun (inputs, chunk, phases, chunkLength, offset, depth);
     }
 
     wobbleLfo.sampleCounter = counter;

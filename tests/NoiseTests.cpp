@@ -20,10 +20,21 @@ namespace
         return values;
     }
 
-    // The seed the framework's generator holds after one draw from `seed`.
+    // juce::Random's 48-bit generator: the seed after one draw from `seed`,
+    // and the seed whose next draw leaves it at `state`.
+    constexpr juce::uint64 multiplier = 0x5deece66dULL, mask = 0xffffffffffffULL;
+
     juce::int64 nextSeed (juce::int64 seed)
     {
-        return (juce::int64) ((((juce::uint64) seed) * 0x5deece66dULL + 11) & 0xffffffffffffULL);
+        return (juce::int64) ((((juce::uint64) seed) * multiplier + 11) & mask);
+    }
+
+    juce::int64 seedBefore (juce::uint64 state)
+    {
+        juce::uint64 inverse = 1;  // of the multiplier modulo 2^48, by Newton's iteration
+        for (int i = 0; i < 6; ++i)
+            inverse = (inverse * (2 - multiplier * inverse)) & mask;
+        return (juce::int64) (((state - 11) * inverse) & mask);
     }
 }
 
@@ -70,14 +81,27 @@ TEST (Noise, GeneratorGivesSeededUnitNormalPairs)
     EXPECT_NE (deviates (8, 43), std::vector<float> (values.begin(), values.begin() + 8));
 }
 
+TEST (Noise, DrawsAreTheFrameworksRandomDraws)
+{
+    auto expectSameDraws = [] (juce::int64 seed, int count) {
+        NoiseGenerator::UniformDraws draws { (juce::uint64) seed };
+        juce::Random random (seed);
+        for (int i = 0; i < count; ++i)
+            ASSERT_EQ (bitsOf (draws.next()), bitsOf (random.nextFloat())) << "seed " << seed << " draw " << i;
+    };
+
+    for (juce::int64 seed : { 0LL, 1LL, 999LL, 123456789LL, -5LL, 0x7fffffffffffffffLL })
+        expectSameDraws (seed, 100000);
+
+    // A draw that rounds up to 1 is pulled just below it.
+    const auto topSeed = seedBefore (mask);
+    expectSameDraws (topSeed, 3);
+    EXPECT_LT ((NoiseGenerator::UniformDraws { (juce::uint64) topSeed }).next(), 1.0f);
+}
+
 TEST (Noise, ZeroFirstDrawIsRedrawnAsAPair)
 {
-    // Solve for a seed whose first draw is exactly 0.0f.
-    const juce::uint64 mask = 0xffffffffffffULL;
-    juce::uint64 inverse = 1;  // of the multiplier, modulo 2^48, by Newton's iteration
-    for (int i = 0; i < 6; ++i)
-        inverse = (inverse * (2 - 0x5deece66dULL * inverse)) & mask;
-    const auto zeroSeed = (juce::int64) (((0 - 11ULL) * inverse) & mask);
+    const auto zeroSeed = seedBefore (0);
 
     juce::Random check (zeroSeed);
     ASSERT_EQ (check.nextFloat(), 0.0f);

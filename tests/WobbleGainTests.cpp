@@ -10,7 +10,7 @@ namespace
 {
     float plainWobble (float sample, double theta, double depth)
     {
-        return WobbleGain::applyGain (sample, std::sin (theta), 0.5, depth);
+        return WobbleGain::applyGain (sample, WobbleGain::gainFor (std::sin (theta), 0.5, depth));
     }
 
     float floatFromBits (std::uint32_t bits)
@@ -77,8 +77,9 @@ TEST (WobbleGain, ModulatedSampleIsExactEvenNextToARoundingBoundary)
             ASSERT_EQ (WobbleGain::modulate (sample, theta, estimate, 0.5, depth), plainWobble (sample, theta, depth))
                 << "sample " << sample << " theta " << theta << " depth " << depth;
 
-            if (WobbleGain::applyGain (sample, estimate + WobbleGain::estimateMargin, 0.5, depth)
-                != WobbleGain::applyGain (sample, estimate - WobbleGain::estimateMargin, 0.5, depth))
+            const auto gain = WobbleGain::gainFor (estimate, 0.5, depth);
+            if (WobbleGain::applyGain (sample, gain - WobbleGain::gainSpread (depth))
+                != WobbleGain::applyGain (sample, gain + WobbleGain::gainSpread (depth)))
                 ++undecided;
         }
     }
