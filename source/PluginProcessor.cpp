@@ -63,7 +63,7 @@ void GrelkAudioProcessor::reserveBuffers (int maximumBlockSize)
     {
         const auto channels = b->getNumChannels();
         const auto length = b->getNumSamples();
-        b->setSize (2, maximumBlockSize, true, true, false);
+        b->setSize (2, juce::jmax (maximumBlockSize, length), true, true, false);
         b->setSize (channels, length, true, false, true);
     }
 
