@@ -4,6 +4,7 @@
 #include "ParameterIDs.h"
 #include "WobbleGain.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace

@@ -92,26 +92,10 @@ namespace WobbleGain
         return estimateMargin * 0.5 * depth + 0x1.0p-48;
     }
 
-    // The exact wobbled sample, given theta and estimateSine (theta). Both
-    // ends of the gain's interval give the same float, or the library sine
-    // decides.
-    inline float modulate (float sample, double theta, double sineEstimate, double offset, double depth) noexcept
-    {
-        if (theta >= 0.0 && theta <= estimateLimit)
-        {
-            const auto gain = gainFor (sineEstimate, offset, depth);
-            const auto spread = gainSpread (depth);
-            const auto low = applyGain (sample, gain - spread);
-
-            if (bitsOf (low) == bitsOf (applyGain (sample, gain + spread)))
-                return low;
-        }
-
-        return applyGain (sample, gainFor (std::sin (theta), offset, depth));
-    }
-
-    // modulate() for a run of samples, each with its own phase, written so
-    // that it vectorises. outputs may be the same array as inputs.
+    // Wobbles a run of samples, each at its own phase: when both ends of the
+    // gain's interval give the same float that is the result, otherwise the
+    // library sine decides. Written so that it vectorises; outputs may be the
+    // same array as inputs.
     void modulateRun (const float* inputs, float* outputs, const double* phases, int count,
                       double offset, double depth) noexcept;
 }

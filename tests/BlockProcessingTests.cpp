@@ -258,19 +258,6 @@ TEST (BlockProcessing, MonoCarriesWhatChannelZeroCarriesInStereo)
     }
 }
 
-TEST (BlockProcessing, EmptyBlocksDoNotAdvanceTheModulation)
-{
-    auto withEmpty = preparedProcessor (48000.0, 1.0f, 1.0f, 512);
-    auto without = preparedProcessor (48000.0, 1.0f, 1.0f, 512);
-
-    processConstant (*withEmpty, 100);
-    EXPECT_EQ (processConstant (*withEmpty, 0).getNumSamples(), 0);
-    processConstant (*without, 100);
-
-    expectSameBits (channelOf (processConstant (*withEmpty, 100), 1),
-                    channelOf (processConstant (*without, 100), 1), "after an empty block");
-}
-
 TEST (BlockProcessing, MatchesThePlainArithmeticBitForBit)
 {
     // Random settings, block lengths (with changes, empty and single-sample
