@@ -205,7 +205,7 @@ void GrelkAudioProcessor::holdAndWobble (float* samples, int numSamples, float s
     auto holdPosition = 0;
 
     constexpr int chunkSize = 256;
-    double phases[chunkSize], startPhases[chunkSize];
+    double halfCycles[chunkSize], startHalfCycles[chunkSize];
     float inputs[chunkSize], startSamples[chunkSize];
 
     for (int chunkStart = 0; chunkStart < numSamples; chunkStart += chunkSize)
@@ -233,7 +233,7 @@ void GrelkAudioProcessor::holdAndWobble (float* samples, int numSamples, float s
             }
 
             for (int k = 0; k < runLength; ++k)
-                phases[j + k] = WobbleGain::phase (first + static_cast<double> (k), cyclesPerSample);
+                halfCycles[j + k] = WobbleGain::halfCycles (first + static_cast<double> (k), cyclesPerSample);
 
             counter += static_cast<std::uint64_t> (runLength);
             j += runLength;
@@ -241,7 +241,7 @@ void GrelkAudioProcessor::holdAndWobble (float* samples, int numSamples, float s
 
         if (holdFactor < 2)
         {
-            WobbleGain::modulateRun (chunk, chunk, phases, chunkLength, offset, depth);
+            WobbleGain::modulateRun (chunk, chunk, halfCycles, chunkLength, offset, depth);
             continue;
         }
 
@@ -252,10 +252,10 @@ void GrelkAudioProcessor::holdAndWobble (float* samples, int numSamples, float s
         for (int j = firstStart; j < chunkLength; j += holdFactor, ++numStarts)
         {
             startSamples[numStarts] = chunk[j];
-            startPhases[numStarts] = phases[j];
+            startHalfCycles[numStarts] = halfCycles[j];
         }
 
-        WobbleGain::modulateRun (startSamples, startSamples, startPhases, numStarts, offset, depth);
+        WobbleGain::modulateRun (startSamples, startSamples, startHalfCycles, numStarts, offset, depth);
 
         // A group begun in the previous chunk carries on from its first sample.
         std::fill (inputs, inputs + juce::jmin (firstStart, chunkLength), chunk[-holdPosition]);
@@ -270,7 +270,7 @@ void GrelkAudioProcessor::holdAndWobble (float* samples, int numSamples, float s
         holdPosition = (holdPosition + chunkLength) % holdFactor;
 
         // The first samples come out as before; only the held ones are new.
-        WobbleGain::modulateRun (inputs, chunk, phases, chunkLength, offset, depth);
+        WobbleGain::modulateRun (inputs, chunk, halfCycles, chunkLength, offset, depth);
     }
 
     wobbleLfo.sampleCounter = counter;

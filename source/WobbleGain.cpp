@@ -11,34 +11,49 @@
 #endif
 
 GRELK_VECTOR_VERSIONS
-void WobbleGain::modulateRun (const float* inputs, float* outputs, const double* phases, int count,
+void WobbleGain::modulateRun (const float* inputs, float* outputs, const double* halfCycles, int count,
                               double offset, double depth) noexcept
 {
+    // The gain is (1 - offset * depth) - (depth / 2) * sine; the interval's
+    // ends take the spread on the constant part.
+    const auto spread = gainSpread (depth);
+    const auto base = 1.0 - offset * depth;
+    const auto lowBase = base - spread, highBase = base + spread;
+    const auto slope = 0.5 * depth;
+
     constexpr int blockSize = 64;
     float low[blockSize], high[blockSize];
-    const auto spread = gainSpread (depth);
 
     for (int start = 0; start < count; start += blockSize)
     {
         const auto n = std::min (blockSize, count - start);
         const auto* in = inputs + start;
-        const auto* theta = phases + start;
+        const auto* u = halfCycles + start;
 
-        std::uint32_t undecided = 0;
+        // u * (u - limit) is negative or -0 for every u in range; the sign
+        // bits are and-ed as integers so that the loop still vectorises.
+        auto inRangeSigns = ~std::uint64_t { 0 };
 
         for (int j = 0; j < n; ++j)
         {
-            const auto gain = gainFor (estimateSine (theta[j]), offset, depth);
-            low[j] = applyGain (in[j], gain - spread);
-            high[j] = applyGain (in[j], gain + spread);
-            const auto inRange = (theta[j] >= 0.0) & (theta[j] <= estimateLimit);
-            undecided |= (bitsOf (low[j]) ^ bitsOf (high[j])) | static_cast<std::uint32_t> (! inRange);
+            const auto slopeTimesSine = slope * estimateSine (u[j]);
+            low[j] = applyGain (in[j], lowBase - slopeTimesSine);
+            high[j] = applyGain (in[j], highBase - slopeTimesSine);
+
+            const auto rangeTest = u[j] * (u[j] - estimateLimit);
+            std::uint64_t rangeBits;
+            std::memcpy (&rangeBits, &rangeTest, sizeof (rangeBits));
+            inRangeSigns &= rangeBits;
         }
 
-        if (undecided != 0)
+        std::uint32_t undecided = 0;
+        for (int j = 0; j < n; ++j)
+            undecided |= bitsOf (low[j]) ^ bitsOf (high[j]);
+
+        if (undecided != 0 || (inRangeSigns >> 63) == 0)
             for (int j = 0; j < n; ++j)
-                if (bitsOf (low[j]) != bitsOf (high[j]) || ! (theta[j] >= 0.0 && theta[j] <= estimateLimit))
-                    low[j] = applyGain (in[j], gainFor (std::sin (theta[j]), offset, depth));
+                if (bitsOf (low[j]) != bitsOf (high[j]) || ! (u[j] >= 0.0 && u[j] <= estimateLimit))
+                    low[j] = applyGain (in[j], gainFor (std::sin (phase (u[j])), offset, depth));
 
         std::copy (low, low + n, outputs + start);
     }
