@@ -24,21 +24,6 @@ namespace
         if (counting)
             ++count;
     }
-
-    void* allocateForNew (std::size_t size, std::size_t alignment) noexcept
-    {
-        noteAllocation();
-        if (size == 0)
-            size = 1;
-        return alignment > alignof (std::max_align_t) ? __libc_memalign (alignment, size) : __libc_malloc (size);
-    }
-
-    void* allocateOrThrow (std::size_t size, std::size_t alignment)
-    {
-        if (auto* p = allocateForNew (size, alignment))
-            return p;
-        throw std::bad_alloc();
-    }
 }
 
 void AllocationCounter::start() noexcept
@@ -102,22 +87,15 @@ extern "C"
     }
 }
 
-void* operator new (std::size_t size) { return allocateOrThrow (size, 0); }
-void* operator new[] (std::size_t size) { return allocateOrThrow (size, 0); }
-void* operator new (std::size_t size, const std::nothrow_t&) noexcept { return allocateForNew (size, 0); }
-void* operator new[] (std::size_t size, const std::nothrow_t&) noexcept { return allocateForNew (size, 0); }
-void* operator new (std::size_t size, std::align_val_t a) { return allocateOrThrow (size, (std::size_t) a); }
-void* operator new[] (std::size_t size, std::align_val_t a) { return allocateOrThrow (size, (std::size_t) a); }
-void* operator new (std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept { return allocateForNew (size, (std::size_t) a); }
-void* operator new[] (std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept { return allocateForNew (size, (std::size_t) a); }
+// Counted here as well, in case a runtime's operator new does not come
+// through the malloc above; the other forms end up in one of the two.
+void* operator new (std::size_t size)
+{
+    noteAllocation();
+    if (auto* p = __libc_malloc (size == 0 ? 1 : size))
+        return p;
+    throw std::bad_alloc();
+}
 
 void operator delete (void* p) noexcept { __libc_free (p); }
-void operator delete[] (void* p) noexcept { __libc_free (p); }
 void operator delete (void* p, std::size_t) noexcept { __libc_free (p); }
-void operator delete[] (void* p, std::size_t) noexcept { __libc_free (p); }
-void operator delete (void* p, std::align_val_t) noexcept { __libc_free (p); }
-void operator delete[] (void* p, std::align_val_t) noexcept { __libc_free (p); }
-void operator delete (void* p, std::size_t, std::align_val_t) noexcept { __libc_free (p); }
-void operator delete[] (void* p, std::size_t, std::align_val_t) noexcept { __libc_free (p); }
-void operator delete (void* p, const std::nothrow_t&) noexcept { __libc_free (p); }
-void operator delete[] (void* p, const std::nothrow_t&) noexcept { __libc_free (p); }
