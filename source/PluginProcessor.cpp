@@ -132,7 +132,9 @@ void GrelkAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::
     if (hostChannels > 1)
         juce::FloatVectorOperations::copy (work1, buffer.getReadPointer (1), numSamples);
 
-    // Noise times a zero gain adds nothing, so it is not drawn at all.
+    // Noise times a zero gain is not drawn at all: the cleared noise channel
+    // it would leave only turns -0 (and flushed subnormals) into +0, which
+    // adding +0 does as well.
     if (noiseGain > 0.0f)
     {
         const auto seed = noiseSeedForTesting >= 0 ? noiseSeedForTesting
@@ -149,6 +151,8 @@ void GrelkAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::
     else
     {
         noiseBuffer.clear();
+        juce::FloatVectorOperations::add (work0, 0.0f, numSamples);
+        juce::FloatVectorOperations::add (work1, 0.0f, numSamples);
     }
 
     holdAndWobble (work0, numSamples, suck, getSampleRate());

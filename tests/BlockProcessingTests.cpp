@@ -302,9 +302,12 @@ TEST (BlockProcessing, MatchesThePlainArithmeticBitForBit)
 
             const auto n = block % 4 == 3 ? pick (0, 1, 2, 700) : lengthDist (rng);
             const auto numSamples = static_cast<int> (n);
+            // Mostly full-scale noise, now and then a signed zero, a
+            // subnormal or a huge value.
             auto buffer = makeBlock (isMono ? 1 : 2, numSamples, [&] (int) {
                 const auto v = sampleDist (rng);
-                return v == 0.0f ? 0.25f : v;
+                const float specials[] = { 0.0f, -0.0f, 1.0e-40f, -1.0e-40f, 3.0e38f, -1.0e-30f };
+                return rng() % 16 == 0 ? specials[rng() % 6] : v;
             });
             auto expected = buffer;
 

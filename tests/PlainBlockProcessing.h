@@ -13,7 +13,7 @@ namespace grelk_test
     // The block arithmetic written out sample by sample, with the library
     // sine for every sample and the noise drawn and added whatever its gain.
     // The processor takes shortcuts; its output must still match this bit for
-    // bit (inputs without negative zeros, whose sign a zero gain may keep).
+    // bit, down to the sign of a zero.
     class PlainBlockProcessing
     {
     public:
