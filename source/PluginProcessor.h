@@ -48,9 +48,14 @@ public:
 
     bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
 
+    // Tests fix the noise seed with this; otherwise (negative) every block
+    // seeds from the millisecond of the wall clock.
+    void setNoiseSeedForTesting (juce::int64 seed) noexcept { noiseSeedForTesting = seed; }
+
 private:
     void updateWobble (float wobble, float depth);
     void holdAndWobble (float* samples, int numSamples, float suck, double sampleRate);
+    void reserveBuffers (int maximumBlockSize);
 
     juce::AudioBuffer<float> noiseBuffer;
     juce::AudioBuffer<float> workBuffer;
@@ -68,5 +73,9 @@ public:
     juce::AudioParameterFloat* depthModParameter = nullptr;
 
 private:
+    // Block length the buffers hold memory for without reallocating.
+    int reservedBlockSize = 0;
+    juce::int64 noiseSeedForTesting = -1;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (GrelkAudioProcessor)
 };
