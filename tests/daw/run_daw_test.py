@@ -89,6 +89,8 @@ def juce_base64_encode(data):
 
 def parse_blob(data):
     """Our blob at the start of data: returns {id: value} and the blob's size."""
+    if len(data) < 9:
+        raise AssertionError(f"state of {len(data)} bytes is too short for our blob")
     magic, length = struct.unpack("<II", data[:8])
     if magic != MAGIC:
         raise AssertionError(f"state does not start with our magic: {data[:8].hex()}")
@@ -200,9 +202,13 @@ class Ardour:
                     '<Option name="hide-dummy-backend" value="0"/>\n'
                     f'<Option name="plugin-path-vst3" value="{vst3_dir}"/>\n</Config></Ardour>\n')
         # Only our bundles: no user or system plug-ins, no user settings.
+        # The framework's plug-in clients open an X display when they load,
+        # falling back to ":0" without DISPLAY, and Xlib ends the whole host
+        # when that server goes away (another test's Xvfb, say). A display
+        # that does not exist keeps them off X entirely.
         self.env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, "config"),
-                        XDG_CACHE_HOME=os.path.join(home, "cache"), LV2_PATH=lv2_dir, VST3_PATH=vst3_dir)
-        self.env.pop("DISPLAY", None)
+                        XDG_CACHE_HOME=os.path.join(home, "cache"), LV2_PATH=lv2_dir, VST3_PATH=vst3_dir,
+                        DISPLAY=":59999")
 
     def run(self, argv, label, extra_env=None):
         started = time.monotonic()
