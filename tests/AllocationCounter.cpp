@@ -18,12 +18,23 @@ namespace
 {
     thread_local bool counting = false;
     thread_local std::size_t count = 0;
+    AllocationCounter::Observer observer = nullptr;
 
     inline void noteAllocation() noexcept
     {
         if (counting)
+        {
             ++count;
+
+            if (observer != nullptr)
+                observer();
+        }
     }
+}
+
+void AllocationCounter::setObserver (Observer o) noexcept
+{
+    observer = o;
 }
 
 void AllocationCounter::start() noexcept

@@ -9,4 +9,9 @@ namespace AllocationCounter
 {
     void start() noexcept;
     std::size_t stop() noexcept;  // allocations since start()
+
+    // Called for every counted allocation, from inside the allocator, so it
+    // must not allocate itself; null for none.
+    using Observer = void (*)() noexcept;
+    void setObserver (Observer) noexcept;
 }

@@ -5,7 +5,7 @@
 -- build, render, save; "reload": open the saved session, render).
 --
 -- Rendering plays the transport over the input on the dummy backend: a Lua
--- feed before the plug-in plays the file, a Lua tap after it keeps what the
+-- probe before the plug-in plays the file, another after it keeps what the
 -- plug-in made. Ardour 7.3's export is avoided: in this build it crashes in
 -- about one run in three while tearing down its export graph.
 
@@ -117,8 +117,8 @@ if phase == "create" then
 	assert (create_session (session_dir, "grelk", 48000), "cannot create the session")
 
 	local route = Session:new_audio_route (2, 2, nil, 1, "Grelk", ARDOUR.PresentationInfo.Flag.AudioBus, ARDOUR.PresentationInfo.max_order):front ()
-	local feed = ARDOUR.LuaAPI.new_luaproc (Session, "Grelk Test Feed")
-	assert (not feed:isnil (), "feed script not found")
+	local feed = ARDOUR.LuaAPI.new_luaproc (Session, "Grelk Test Probe")
+	assert (not feed:isnil (), "probe script not found")
 	route:add_processor_by_index (feed, 0, nil, true)
 
 	local type = format == "VST3" and ARDOUR.PluginType.VST3 or ARDOUR.PluginType.LV2
@@ -126,8 +126,9 @@ if phase == "create" then
 	assert (not plugin:isnil (), "Ardour cannot load the " .. format .. " plug-in")
 	route:add_processor_by_index (plugin, 1, nil, true)
 
-	local tap = ARDOUR.LuaAPI.new_luaproc (Session, "Grelk Test Tap")
-	assert (not tap:isnil (), "tap script not found")
+	local tap = ARDOUR.LuaAPI.new_luaproc (Session, "Grelk Test Probe")
+	assert (not tap:isnil (), "probe script not found")
+	assert (ARDOUR.LuaAPI.set_processor_param (tap, 0, 1), "cannot make the probe a tap")
 	route:add_processor_by_index (tap, 2, nil, true)
 
 	local settings = os.getenv ("GRELK_PARAMS")

@@ -2,9 +2,9 @@
 """Renders a short file through the built Grelk LV2 and VST3 in Ardour.
 
 Ardour's Lua session tool runs headless on its "None (Dummy)" backend: a bus
-holds a small Lua feed (plays our input file at the transport position), the
-plug-in and a Lua tap (keeps what the plug-in made; written out as a float
-WAV once the transport has played the file). The session is then saved,
+holds a Lua probe that plays our input file at the transport position, the
+plug-in, and a second probe that keeps what the plug-in made (written out as
+a float WAV once the transport has played the file). The session is then saved,
 reopened and played again, so the plug-in's saved state goes through a real
 DAW. Every render is checked against the documented processing with "noise"
 off: output = input x wobble gain, one modulation counter shared by both
@@ -195,8 +195,7 @@ class Ardour:
         home = os.path.join(work, "home")
         config = os.path.join(home, "config", "ardour7")
         os.makedirs(os.path.join(config, "scripts"))
-        for script in ("grelk_feed.lua", "grelk_tap.lua"):
-            shutil.copy(os.path.join(HERE, script), os.path.join(config, "scripts"))
+        shutil.copy(os.path.join(HERE, "grelk_probe.lua"), os.path.join(config, "scripts"))
         with open(os.path.join(config, "config"), "w") as f:
             f.write('<?xml version="1.0" encoding="UTF-8"?>\n<Ardour><Config>\n'
                     '<Option name="hide-dummy-backend" value="0"/>\n'

@@ -95,19 +95,9 @@ juce::PluginDescription findDescription (Format f, juce::String& error)
     auto& format = getFormat (f);
     juce::String fileOrIdentifier = bundle.getFullPathName();
 
+    // LV2 hosts name plug-ins by URI; the bundle is found in ~/.lv2.
     if (f == Format::lv2)
-    {
-        // LV2 hosts find plug-ins by URI once the bundle's directory is searched.
-        const auto uris = format.searchPathsForPlugins (juce::FileSearchPath (bundle.getParentDirectory().getFullPathName()), true, false);
-
-        if (! uris.contains (GRELK_LV2_URI))
-        {
-            error = "URI not found; the search gave: " + uris.joinIntoString (", ");
-            return {};
-        }
-
         fileOrIdentifier = GRELK_LV2_URI;
-    }
 
     juce::OwnedArray<juce::PluginDescription> found;
     format.findAllTypesForFile (found, fileOrIdentifier);
