@@ -1,6 +1,7 @@
 #include "PluginProcessor.h"
 
 #include "ParameterIDs.h"
+#include "StateGuard.h"
 
 namespace
 {
@@ -78,12 +79,29 @@ void GrelkAudioProcessor::holdAndWobble (float*, int, float, double)
 }
 
 //==============================================================================
-void GrelkAudioProcessor::getStateInformation (juce::MemoryBlock&)
+void GrelkAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
+    // copyState flushes the parameters into the tree and copies it under the
+    // tree's lock; the XML is built and written outside it.
+    const auto state = parameters.copyState();
+
+    if (const auto xml = state.createXml())
+        copyXmlToBinary (*xml, destData);
 }
 
-void GrelkAudioProcessor::setStateInformation (const void*, int)
+void GrelkAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
+    if (! StateGuard::isSafeToParse (data, sizeInBytes))
+        return;
+
+    const auto xml = getXmlFromBinary (data, sizeInBytes);
+
+    // Compared by hand rather than with hasTagName, which asserts on a
+    // case-only match that we accept on purpose.
+    if (xml == nullptr || ! xml->getTagName().equalsIgnoreCase (parameters.state.getType().toString()))
+        return;
+
+    parameters.replaceState (juce::ValueTree::fromXml (*xml));
 }
 
 //==============================================================================

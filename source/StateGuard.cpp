@@ -1,0 +1,66 @@
+#include "StateGuard.h"
+
+#include <juce_core/juce_core.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+namespace StateGuard
+{
+    namespace
+    {
+        constexpr std::uint32_t xmlMagic = 0x21324356;
+
+        // The bytes the framework's unwrapping hands to the parser: those
+        // after the header, up to the stored length or the data's end, and
+        // before the first zero.
+        std::string_view textOf (const void* data, int sizeInBytes)
+        {
+            if (data == nullptr || sizeInBytes <= 8 || juce::ByteOrder::littleEndianInt (data) != xmlMagic)
+                return {};
+
+            const auto storedLength = (int) juce::ByteOrder::littleEndianInt (juce::addBytesToPointer (data, 4));
+
+            if (storedLength <= 0)
+                return {};
+
+            const auto* text = static_cast<const char*> (data) + 8;
+            const auto available = (size_t) juce::jmin (storedLength, sizeInBytes - 8);
+            const auto* end = static_cast<const char*> (std::memchr (text, 0, available));
+            return { text, end != nullptr ? (size_t) (end - text) : available };
+        }
+
+        // Every element the parser creates starts at a '<' of the text, and
+        // none at "</", "<!" or "<?", so this bounds the nesting depth.
+        int countElementStarts (std::string_view text)
+        {
+            int count = 0;
+
+            for (size_t i = 0; i < text.size(); ++i)
+            {
+                if (text[i] != '<')
+                    continue;
+
+                const auto next = i + 1 < text.size() ? text[i + 1] : '\0';
+
+                if (next != '/' && next != '!' && next != '?')
+                    ++count;
+            }
+
+            return count;
+        }
+    }
+
+    bool isSafeToParse (const void* data, int sizeInBytes)
+    {
+        const auto text = textOf (data, sizeInBytes);
+
+        // A document type declaration is the only source of named entities,
+        // and the parser expands a self-referencing one without end.
+        if (text.find ("<!DOCTYPE") != std::string_view::npos)
+            return false;
+
+        return countElementStarts (text) <= maxElements;
+    }
+}
