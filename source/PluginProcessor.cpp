@@ -101,7 +101,9 @@ void GrelkAudioProcessor::setStateInformation (const void* data, int sizeInBytes
     if (xml == nullptr || ! xml->getTagName().equalsIgnoreCase (parameters.state.getType().toString()))
         return;
 
-    parameters.replaceState (juce::ValueTree::fromXml (*xml));
+    auto newState = juce::ValueTree::fromXml (*xml);
+    StateGuard::dropNaNValues (newState, parameters);
+    parameters.replaceState (newState);
 }
 
 //==============================================================================

@@ -1,7 +1,6 @@
 #include "StateGuard.h"
 
-#include <juce_core/juce_core.h>
-
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -62,5 +61,17 @@ namespace StateGuard
             return false;
 
         return countElementStarts (text) <= maxElements;
+    }
+
+    void dropNaNValues (juce::ValueTree& newState, const juce::AudioProcessorValueTreeState& parameters)
+    {
+        // The same reads the framework makes when it reconnects a parameter.
+        static const juce::Identifier id ("id"), value ("value");
+
+        for (auto child : newState)
+            if (parameters.getParameter (child.getProperty (id).toString()) != nullptr
+                  && child.hasProperty (value)
+                  && std::isnan ((float) child.getProperty (value)))
+                child.removeProperty (value, nullptr);
     }
 }

@@ -296,14 +296,24 @@ TEST (State, RestoredChildrenAreReconnectedKeptAndLimited)
     EXPECT_EQ (save (*again), saved);
 }
 
-TEST (State, ChildWithoutValueTakesTheDefault)
+TEST (State, ChildWithoutUsableValueTakesTheDefault)
 {
     auto processor = createProcessor();
     setDistinctValues (*processor);
-    restore (*processor, makeBlob (stateText (R"(<PARAM id="suck"/>)" + param ("noise", "3.0"))));
+
+    // "nan" would slip through the framework's limiting and reach the audio.
+    restore (*processor, makeBlob (stateText (R"(<PARAM id="suck"/>)" + param ("noise", "3.0") + param ("depth", "nan")
+                                              + param ("wobble", "-NaN") + param ("bite", "inf"))));
 
     EXPECT_FLOAT_EQ (getPlain (*processor, "suck"), 1.0f);
     EXPECT_FLOAT_EQ (getPlain (*processor, "noise"), 3.0f);
+    EXPECT_FLOAT_EQ (getPlain (*processor, "depth"), 0.01f);
+    EXPECT_FLOAT_EQ (getPlain (*processor, "wobble"), 0.01f);
+    EXPECT_FLOAT_EQ (getPlain (*processor, "bite"), 32.0f);
+
+    const auto text = textOf (save (*processor));
+    EXPECT_EQ (text.find ("nan"), std::string::npos) << text;
+    EXPECT_EQ (text.find ("NaN"), std::string::npos) << text;
 }
 
 TEST (State, HostileTextIsIgnoredWithoutCrashing)
