@@ -30,6 +30,43 @@ namespace StateGuard
             return { text, end != nullptr ? (size_t) (end - text) : available };
         }
 
+        // The parser steps over a multi-byte character by its first byte
+        // alone, so a sequence cut short lets it step over the text's end.
+        bool isValidUtf8 (std::string_view text)
+        {
+            for (size_t i = 0; i < text.size();)
+            {
+                const auto lead = (unsigned char) text[i];
+                const auto length = lead < 0x80 ? 1u
+                                  : lead >= 0xc2 && lead <= 0xdf ? 2u
+                                  : lead >= 0xe0 && lead <= 0xef ? 3u
+                                  : lead >= 0xf0 && lead <= 0xf4 ? 4u
+                                  : 0u;
+
+                if (length == 0 || i + length > text.size())
+                    return false;
+
+                for (size_t k = 1; k < length; ++k)
+                    if (((unsigned char) text[i + k] & 0xc0) != 0x80)
+                        return false;
+
+                i += length;
+            }
+
+            return true;
+        }
+
+        // Inside an element, the parser loops for ever on a processing
+        // instruction followed by text. Only the declaration may open with
+        // "<?", and only at the start.
+        bool hasLaterProcessingInstruction (std::string_view text)
+        {
+            const auto start = text.find_first_not_of (" \t\r\n");
+            const auto first = text.find ("<?");
+            return first != std::string_view::npos
+                && (first != start || text.find ("<?", first + 2) != std::string_view::npos);
+        }
+
         // Every element the parser creates starts at a '<' of the text, and
         // none at "</", "<!" or "<?", so this bounds the nesting depth.
         int countElementStarts (std::string_view text)
@@ -60,7 +97,9 @@ namespace StateGuard
         if (text.find ("<!DOCTYPE") != std::string_view::npos)
             return false;
 
-        return countElementStarts (text) <= maxElements;
+        return isValidUtf8 (text)
+            && ! hasLaterProcessingInstruction (text)
+            && countElementStarts (text) <= maxElements;
     }
 
     void dropNaNValues (juce::ValueTree& newState, const juce::AudioProcessorValueTreeState& parameters)

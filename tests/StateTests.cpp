@@ -333,6 +333,11 @@ TEST (State, HostileTextIsIgnoredWithoutCrashing)
         deep,
         // Expanding this entity recurses without end inside the parser.
         R"(<!DOCTYPE Grelk [<!ENTITY a "x&a;y">]><Grelk><PARAM id="noise" value="&a;"/></Grelk>)",
+        // The parser loops for ever on text after a processing instruction.
+        stateText (param ("noise", "50.0") + "<?x?>text"),
+        // A character cut short at the end makes the parser step past it.
+        declaration + "<Grelk>" + param ("noise", "50.0") + "\xf2",
+        stateText (param ("noise", "50.0") + "\xf2\x80"),
     };
 
     for (const auto& text : hostile)
