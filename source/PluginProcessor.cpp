@@ -91,10 +91,7 @@ void GrelkAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void GrelkAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    if (! StateGuard::isSafeToParse (data, sizeInBytes))
-        return;
-
-    const auto xml = getXmlFromBinary (data, sizeInBytes);
+    const auto xml = StateGuard::parseState (data, sizeInBytes);
 
     // Compared by hand rather than with hasTagName, which asserts on a
     // case-only match that we accept on purpose.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace StateGuard
 {
@@ -11,9 +12,8 @@ namespace StateGuard
     {
         constexpr std::uint32_t xmlMagic = 0x21324356;
 
-        // The bytes the framework's unwrapping hands to the parser: those
-        // after the header, up to the stored length or the data's end, and
-        // before the first zero.
+        // The text of the framework's wrapper: the bytes after the header, up
+        // to the stored length or the data's end, and before the first zero.
         std::string_view textOf (const void* data, int sizeInBytes)
         {
             if (data == nullptr || sizeInBytes <= 8 || juce::ByteOrder::littleEndianInt (data) != xmlMagic)
@@ -86,20 +86,54 @@ namespace StateGuard
 
             return count;
         }
+
+        bool isSafeToParse (std::string_view text)
+        {
+            // A document type declaration is the only source of named
+            // entities, and the parser expands a self-referencing one
+            // without end.
+            if (text.find ("<!DOCTYPE") != std::string_view::npos)
+                return false;
+
+            return isValidUtf8 (text)
+                && ! hasLaterProcessingInstruction (text)
+                && countElementStarts (text) <= maxElements;
+        }
+
+        // The framework's value tree keeps both copies of an attribute given
+        // twice but reads the first and writes the last, so later saves would
+        // no longer match the parameters. Such a state is not XML.
+        bool hasRepeatedAttribute (const juce::XmlElement& element)
+        {
+            for (int i = 1; i < element.getNumAttributes(); ++i)
+                for (int j = 0; j < i; ++j)
+                    if (element.getAttributeName (i) == element.getAttributeName (j))
+                        return true;
+
+            for (auto* child : element.getChildIterator())
+                if (hasRepeatedAttribute (*child))
+                    return true;
+
+            return false;
+        }
     }
 
-    bool isSafeToParse (const void* data, int sizeInBytes)
+    std::unique_ptr<juce::XmlElement> parseState (const void* data, int sizeInBytes)
     {
         const auto text = textOf (data, sizeInBytes);
 
-        // A document type declaration is the only source of named entities,
-        // and the parser expands a self-referencing one without end.
-        if (text.find ("<!DOCTYPE") != std::string_view::npos)
-            return false;
+        if (text.empty() || ! isSafeToParse (text))
+            return {};
 
-        return isValidUtf8 (text)
-            && ! hasLaterProcessingInstruction (text)
-            && countElementStarts (text) <= maxElements;
+        // The parser can step a few bytes past the end of its text (after a
+        // "&#x" there, for one), so the text it gets ends in spare zeros.
+        std::vector<char> padded (text.begin(), text.end());
+        padded.resize (text.size() + 4, '\0');
+        const juce::String paddedText (juce::CharPointer_UTF8 (padded.data()),
+                                       juce::CharPointer_UTF8 (padded.data() + padded.size()));
+
+        auto xml = juce::parseXML (paddedText);
+        return xml != nullptr && ! hasRepeatedAttribute (*xml) ? std::move (xml) : nullptr;
     }
 
     void dropNaNValues (juce::ValueTree& newState, const juce::AudioProcessorValueTreeState& parameters)

@@ -2,18 +2,21 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
-// Screens a saved state before the framework's XML parser sees it. The parser
-// recurses once per nesting level and once per entity expansion, so a hostile
-// or corrupt project file could otherwise overflow the host thread's stack.
+#include <memory>
+
+// Reads a saved state without trusting it. The framework's XML parser
+// recurses once per nesting level and per entity expansion, loops for ever on
+// some text and reads past the end of other text, so a corrupt project file
+// could otherwise hang or crash the host.
 namespace StateGuard
 {
     // Most element start tags a state may hold. Ours has six; this bounds the
     // parser's recursion to a depth any host thread's stack survives.
     inline constexpr int maxElements = 512;
 
-    // False when the blob's text must not be parsed. A blob whose wrapper is
-    // malformed passes: the framework's own unwrapping rejects it.
-    bool isSafeToParse (const void* data, int sizeInBytes);
+    // Unwraps the blob as the framework's binary XML wrapper does and parses
+    // its text; null when the wrapper, the text or the XML is unacceptable.
+    std::unique_ptr<juce::XmlElement> parseState (const void* data, int sizeInBytes);
 
     // The framework limits a restored value to its parameter's range, except
     // a text such as "nan" that reads as no number at all, which would put

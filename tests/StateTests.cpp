@@ -216,6 +216,7 @@ TEST (State, RejectedInputsChangeNothing)
     rejected.push_back ({ "another root tag", makeBlob (stateText (param ("noise", "50.0"), "Grelks")) });
     rejected.push_back ({ "cut inside the children", makeBlob (other, (std::int64_t) other.find ("suck")) });
     rejected.push_back ({ "not XML", makeBlob ("Grelk noise=50") });
+    rejected.push_back ({ "attribute given twice", makeBlob (stateText (R"(<PARAM id="depth" value="0.5" value="1.0"/>)")) });
 
     for (const auto& [name, blob] : rejected)
     {
@@ -338,6 +339,9 @@ TEST (State, HostileTextIsIgnoredWithoutCrashing)
         // A character cut short at the end makes the parser step past it.
         declaration + "<Grelk>" + param ("noise", "50.0") + "\xf2",
         stateText (param ("noise", "50.0") + "\xf2\x80"),
+        // The parser steps past the end of a character reference cut short.
+        declaration + "<Grelk>" + param ("noise", "50.0") + "&#x",
+        declaration + "<Grelk>" + param ("noise", "50.0") + "&#x12",
     };
 
     for (const auto& text : hostile)

@@ -4,12 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
 // Feeds arbitrary bytes to setStateInformation as a host would hand over a
 // project's blob, then checks that whatever state results saves a blob that
-// restores to the same bytes.
+// restores the same parameter values and saves the same bytes again.
 extern "C" int LLVMFuzzerInitialize (int*, char***)
 {
     // The value-tree state's timer wants a message manager, as in a host.
@@ -43,11 +44,24 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
     reloaded.getStateInformation (savedAgain);
 
     if (savedAgain != saved)
+    {
+        std::fprintf (stderr, "saved state does not restore to itself:\n%s\n%s\n",
+                      (const char*) saved.getData() + 8, (const char*) savedAgain.getData() + 8);
         __builtin_trap();
+    }
 
-    for (auto* parameter : processor.getParameters())
-        if (! juce::isPositiveAndNotGreaterThan (parameter->getValue(), 1.0f))
+    // The blob must carry the values the instance actually holds.
+    for (int i = 0; i < processor.getParameters().size(); ++i)
+    {
+        const auto value = processor.getParameters()[i]->getValue();
+
+        if (! juce::isPositiveAndNotGreaterThan (value, 1.0f) || value != reloaded.getParameters()[i]->getValue())
+        {
+            std::fprintf (stderr, "parameter %d holds %g, its saved state restores %g\n",
+                          i, (double) value, (double) reloaded.getParameters()[i]->getValue());
             __builtin_trap();
+        }
+    }
 
     return 0;
 }
