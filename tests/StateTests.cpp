@@ -94,6 +94,15 @@ namespace
         return values;
     }
 
+    // Values in host order: noise, bite, suck, wobble, depth, rate, depthMod.
+    void expectValues (juce::AudioProcessor& processor, const std::vector<float>& expected)
+    {
+        const auto values = allValues (processor);
+
+        for (size_t i = 0; i < allIds.size(); ++i)
+            EXPECT_FLOAT_EQ (values[i], expected[i]) << allIds[i];
+    }
+
     struct ParameterChangeRecorder final : juce::AudioProcessorListener
     {
         void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float) override { changed.push_back (index); }
@@ -178,15 +187,9 @@ TEST (State, RoundTripRestoresValuesAndTellsTheHost)
     target->removeListener (&recorder);
 
     EXPECT_EQ (save (*target), blob);
-    EXPECT_FLOAT_EQ (getPlain (*target, "noise"), 25.5f);
-    EXPECT_FLOAT_EQ (getPlain (*target, "bite"), 12.0f);
-    EXPECT_FLOAT_EQ (getPlain (*target, "suck"), 7.0f);
-    EXPECT_FLOAT_EQ (getPlain (*target, "wobble"), 0.5f);
-    EXPECT_FLOAT_EQ (getPlain (*target, "depth"), 0.25f);
 
     // Only the five stored parameters move, and the host hears of each.
-    EXPECT_FLOAT_EQ (getPlain (*target, "rate"), 0.6f);
-    EXPECT_FLOAT_EQ (getPlain (*target, "depthMod"), 1.0f);
+    expectValues (*target, { 25.5f, 12.0f, 7.0f, 0.5f, 0.25f, 0.6f, 1.0f });
     std::sort (recorder.changed.begin(), recorder.changed.end());
     EXPECT_EQ (recorder.changed, (std::vector<int> { 0, 1, 2, 3, 4 }));
 }
@@ -275,13 +278,7 @@ TEST (State, RestoredChildrenAreReconnectedKeptAndLimited)
                                               + param ("bite", "10.0") + param ("bite", "11.0")
                                               + R"(<Other id="depth" value="0.75" note="kept"/>)")));
 
-    EXPECT_FLOAT_EQ (getPlain (*processor, "suck"), 50.0f);
-    EXPECT_FLOAT_EQ (getPlain (*processor, "wobble"), 0.01f);
-    EXPECT_FLOAT_EQ (getPlain (*processor, "bite"), 11.0f);
-    EXPECT_FLOAT_EQ (getPlain (*processor, "depth"), 0.75f);
-    EXPECT_FLOAT_EQ (getPlain (*processor, "noise"), 0.15f);
-    EXPECT_FLOAT_EQ (getPlain (*processor, "rate"), 0.3f);
-    EXPECT_FLOAT_EQ (getPlain (*processor, "depthMod"), 0.4f);
+    expectValues (*processor, { 0.15f, 11.0f, 50.0f, 0.01f, 0.75f, 0.3f, 0.4f });
 
     // Moved values are rewritten, the unknown "rate" child, the earlier
     // duplicate and the foreign element are written back as they came.
@@ -306,11 +303,7 @@ TEST (State, ChildWithoutUsableValueTakesTheDefault)
     restore (*processor, makeBlob (stateText (R"(<PARAM id="suck"/>)" + param ("noise", "3.0") + param ("depth", "nan")
                                               + param ("wobble", "-NaN") + param ("bite", "inf"))));
 
-    EXPECT_FLOAT_EQ (getPlain (*processor, "suck"), 1.0f);
-    EXPECT_FLOAT_EQ (getPlain (*processor, "noise"), 3.0f);
-    EXPECT_FLOAT_EQ (getPlain (*processor, "depth"), 0.01f);
-    EXPECT_FLOAT_EQ (getPlain (*processor, "wobble"), 0.01f);
-    EXPECT_FLOAT_EQ (getPlain (*processor, "bite"), 32.0f);
+    expectValues (*processor, { 3.0f, 32.0f, 1.0f, 0.01f, 0.01f, 0.3f, 0.4f });
 
     const auto text = textOf (save (*processor));
     EXPECT_EQ (text.find ("nan"), std::string::npos) << text;
