@@ -1,5 +1,6 @@
 #include "StateGuard.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -95,9 +96,11 @@ namespace StateGuard
             if (text.find ("<!DOCTYPE") != std::string_view::npos)
                 return false;
 
+            // Every attribute needs an '='.
             return isValidUtf8 (text)
                 && ! hasLaterProcessingInstruction (text)
-                && countElementStarts (text) <= maxElements;
+                && countElementStarts (text) <= maxElements
+                && std::count (text.begin(), text.end(), '=') <= maxAttributes;
         }
 
         // The framework's value tree keeps both copies of an attribute given
@@ -105,10 +108,15 @@ namespace StateGuard
         // no longer match the parameters. Such a state is not XML.
         bool hasRepeatedAttribute (const juce::XmlElement& element)
         {
-            for (int i = 1; i < element.getNumAttributes(); ++i)
-                for (int j = 0; j < i; ++j)
-                    if (element.getAttributeName (i) == element.getAttributeName (j))
-                        return true;
+            std::vector<juce::String> names;
+
+            for (int i = 0; i < element.getNumAttributes(); ++i)
+                names.push_back (element.getAttributeName (i));
+
+            std::sort (names.begin(), names.end());
+
+            if (std::adjacent_find (names.begin(), names.end()) != names.end())
+                return true;
 
             for (auto* child : element.getChildIterator())
                 if (hasRepeatedAttribute (*child))

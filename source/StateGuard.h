@@ -14,6 +14,11 @@ namespace StateGuard
     // parser's recursion to a depth any host thread's stack survives.
     inline constexpr int maxElements = 512;
 
+    // Most attributes a state may hold. Ours has ten; the framework turns an
+    // element's attributes into XML one by one with a search each time, so
+    // the cost of every later save grows with the square of their number.
+    inline constexpr int maxAttributes = 4096;
+
     // Unwraps the blob as the framework's binary XML wrapper does and parses
     // its text; null when the wrapper, the text or the XML is unacceptable.
     std::unique_ptr<juce::XmlElement> parseState (const void* data, int sizeInBytes);

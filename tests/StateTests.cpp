@@ -317,6 +317,11 @@ TEST (State, HostileTextIsIgnoredWithoutCrashing)
     const auto before = allValues (*processor);
     const auto blobBefore = save (*processor);
 
+    std::string manyAttributes = declaration + "<Grelk";
+    for (int i = 0; i < 5000; ++i)
+        manyAttributes += " a" + std::to_string (i) + "=\"\"";
+    manyAttributes += ">" + param ("noise", "50.0") + "</Grelk>";
+
     std::string deep = declaration;
     for (int i = 0; i < 100000; ++i)
         deep += "<Grelk>";
@@ -325,6 +330,7 @@ TEST (State, HostileTextIsIgnoredWithoutCrashing)
 
     const std::vector<std::string> hostile {
         deep,
+        manyAttributes,
         // Expanding this entity recurses without end inside the parser.
         R"(<!DOCTYPE Grelk [<!ENTITY a "x&a;y">]><Grelk><PARAM id="noise" value="&a;"/></Grelk>)",
         // The parser loops for ever on text after a processing instruction.
