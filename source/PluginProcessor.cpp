@@ -3,6 +3,7 @@
 #include "NoiseGenerator.h"
 #include "PluginEditor.h"
 #include "ParameterIDs.h"
+#include "StateGuard.h"
 #include "WobbleGain.h"
 
 #include <algorithm>
@@ -282,12 +283,28 @@ void GrelkAudioProcessor::holdAndWobble (float* samples, int numSamples, float s
 }
 
 //==============================================================================
-void GrelkAudioProcessor::getStateInformation (juce::MemoryBlock&)
+void GrelkAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
+    // copyState flushes the parameters into the tree and copies it under the
+    // tree's lock; the XML is built and written outside it.
+    const auto state = parameters.copyState();
+
+    if (const auto xml = state.createXml())
+        copyXmlToBinary (*xml, destData);
 }
 
-void GrelkAudioProcessor::setStateInformation (const void*, int)
+void GrelkAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
+    const auto xml = StateGuard::parseState (data, sizeInBytes);
+
+    // Compared by hand rather than with hasTagName, which asserts on a
+    // case-only match that we accept on purpose.
+    if (xml == nullptr || ! xml->getTagName().equalsIgnoreCase (parameters.state.getType().toString()))
+        return;
+
+    auto newState = juce::ValueTree::fromXml (*xml);
+    StateGuard::dropNaNValues (newState, parameters);
+    parameters.replaceState (newState);
 }
 
 //==============================================================================
