@@ -91,7 +91,6 @@ namespace
             model.processBlock (input, expected, settings, sampleRate);
             position += n;
             finite = finite && allFinite (output);
-            last = output;
             return n > 0 ? maxAbsDifference (output, expected) : 0.0f;
         }
 
@@ -101,7 +100,6 @@ namespace
         ReferenceChain model;
         std::int64_t position = 0;
         bool finite = true;
-        juce::AudioBuffer<float> last;
     };
 
     class HostedFormat : public ::testing::TestWithParam<Format>
