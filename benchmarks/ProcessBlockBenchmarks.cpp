@@ -1,3 +1,4 @@
+#include "NoiseGenerator.h"
 #include "PlainBlockProcessing.h"
 #include "ProcessingHelpers.h"
 

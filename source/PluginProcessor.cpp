@@ -295,16 +295,8 @@ void GrelkAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void GrelkAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    const auto xml = StateGuard::parseState (data, sizeInBytes);
-
-    // Compared by hand rather than with hasTagName, which asserts on a
-    // case-only match that we accept on purpose.
-    if (xml == nullptr || ! xml->getTagName().equalsIgnoreCase (parameters.state.getType().toString()))
-        return;
-
-    auto newState = juce::ValueTree::fromXml (*xml);
-    StateGuard::dropNaNValues (newState, parameters);
-    parameters.replaceState (newState);
+    if (const auto newState = StateGuard::readState (data, sizeInBytes, parameters); newState.isValid())
+        parameters.replaceState (newState);
 }
 
 //==============================================================================

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "NoiseGenerator.h"
-
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <cmath>
@@ -11,9 +9,9 @@
 namespace grelk_test
 {
     // The block arithmetic written out sample by sample, with the library
-    // sine for every sample and the noise drawn and added whatever its gain.
-    // The processor takes shortcuts; its output must still match this bit for
-    // bit, down to the sign of a zero.
+    // sine for every sample and the noise drawn (by the framework's own
+    // generator) and added whatever its gain. The processor takes shortcuts;
+    // its output must still match this bit for bit, down to the sign of a zero.
     class PlainBlockProcessing
     {
     public:
@@ -47,9 +45,8 @@ namespace grelk_test
                 for (int i = 0; i < n; ++i)
                     work[(size_t) ch][(size_t) i] = host.getSample (ch, i);
 
-            const auto gain = juce::jlimit (0.0f, 1.0f, NoiseGenerator::gainForNoise (settings.noise));
-            std::vector<float> deviates ((size_t) n);
-            NoiseGenerator::fillStandardNormal (deviates.data(), n, settings.seed);
+            const auto gain = juce::jlimit (0.0f, 1.0f, noiseGain (settings.noise));
+            const auto deviates = standardNormal (n, settings.seed);
 
             for (auto& channel : work)
                 for (int i = 0; i < n; ++i)
@@ -64,6 +61,42 @@ namespace grelk_test
         }
 
     private:
+        // -120 dB at 0 up to 0 dB at 100, silent at -100 dB and below.
+        static float noiseGain (float noise)
+        {
+            const auto levelDb = juce::jlimit (-120.0f, 0.0f, noise / 100.0f * 120.0f - 120.0f);
+            return levelDb > -100.0f ? std::pow (10.0f, levelDb * 0.05f) : 0.0f;
+        }
+
+        // Box-Muller in pairs, cosine half first; a zero first draw would
+        // make the logarithm infinite, so the pair is drawn again.
+        static std::vector<float> standardNormal (int n, juce::int64 seed)
+        {
+            juce::Random random (seed);
+            std::vector<float> values;
+
+            for (int i = 0; i < n; i += 2)
+            {
+                float u1, u2;
+
+                do
+                {
+                    u1 = random.nextFloat();
+                    u2 = random.nextFloat();
+                }
+                while (u1 <= 1.17549435e-38f);
+
+                const auto radius = std::sqrt (-2.0f * std::log (u1));
+                const auto theta = u2 * 6.2831855f;
+                values.push_back (radius * std::cos (theta));
+
+                if (i + 1 < n)
+                    values.push_back (radius * std::sin (theta));
+            }
+
+            return values;
+        }
+
         void holdAndWobble (std::vector<float>& samples, int holdFactor, double sampleRate)
         {
             for (size_t i = 0; i < samples.size(); ++i)

@@ -1,9 +1,11 @@
+#include "StateBlobs.h"
 #include "TestHelpers.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,8 +14,6 @@ namespace
     using namespace grelk_test;
 
     const std::array<const char*, 7> allIds { "noise", "bite", "suck", "wobble", "depth", "rate", "depthMod" };
-
-    const std::string declaration = R"(<?xml version="1.0" encoding="UTF-8"?> )";
 
     // What a fresh instance writes. "noise" is the framework's: its default
     // read back through the normalised range, not the float nearest 0.15.
@@ -38,38 +38,6 @@ namespace
     void restore (juce::AudioProcessor& processor, const std::vector<unsigned char>& blob)
     {
         processor.setStateInformation (blob.data(), (int) blob.size());
-    }
-
-    void appendLittleEndian (std::vector<unsigned char>& out, std::uint32_t value)
-    {
-        for (int shift = 0; shift < 32; shift += 8)
-            out.push_back ((unsigned char) (value >> shift));
-    }
-
-    // A blob around the given text; the length field is the text's unless given.
-    std::vector<unsigned char> makeBlob (const std::string& text, std::int64_t lengthField = -1)
-    {
-        std::vector<unsigned char> blob;
-        appendLittleEndian (blob, 0x21324356);
-        appendLittleEndian (blob, (std::uint32_t) (lengthField < 0 ? (std::int64_t) text.size() : lengthField));
-        blob.insert (blob.end(), text.begin(), text.end());
-        blob.push_back (0);
-        return blob;
-    }
-
-    std::string textOf (const std::vector<unsigned char>& blob)
-    {
-        return blob.size() > 9 ? std::string (blob.begin() + 8, blob.end() - 1) : std::string();
-    }
-
-    std::string stateText (const std::string& children, const std::string& root = "Grelk")
-    {
-        return declaration + "<" + root + ">" + children + "</" + root + ">";
-    }
-
-    std::string param (const std::string& id, const std::string& value)
-    {
-        return R"(<PARAM id=")" + id + R"(" value=")" + value + R"("/>)";
     }
 
     // Moves every parameter away from its default, "rate" and "depthMod" too.
@@ -220,6 +188,7 @@ TEST (State, RejectedInputsChangeNothing)
     rejected.push_back ({ "cut inside the children", makeBlob (other, (std::int64_t) other.find ("suck")) });
     rejected.push_back ({ "not XML", makeBlob ("Grelk noise=50") });
     rejected.push_back ({ "attribute given twice", makeBlob (stateText (R"(<PARAM id="depth" value="0.5" value="1.0"/>)")) });
+    rejected.push_back ({ "attribute given as text and as binary", makeBlob (stateText (R"(<PARAM id="depth" value="0.5" base64:value="1.AA"/>)")) });
 
     for (const auto& [name, blob] : rejected)
     {
@@ -341,6 +310,9 @@ TEST (State, HostileTextIsIgnoredWithoutCrashing)
         // The parser steps past the end of a character reference cut short.
         declaration + "<Grelk>" + param ("noise", "50.0") + "&#x",
         declaration + "<Grelk>" + param ("noise", "50.0") + "&#x12",
+        // The value tree would allocate what a binary attribute claims.
+        stateText (param ("noise", "50.0") + R"(<Other base64:x="2000000000."/>)"),
+        stateText (param ("noise", "50.0") + R"(<Other base64:x="-1.AAAA"/>)"),
     };
 
     for (const auto& text : hostile)
@@ -349,4 +321,112 @@ TEST (State, HostileTextIsIgnoredWithoutCrashing)
         EXPECT_EQ (allValues (*processor), before);
         EXPECT_EQ (save (*processor), blobBefore);
     }
+}
+
+namespace
+{
+    // Restores the text into a fresh instance and tells whether it took (all
+    // the texts below set "noise" to 50). When it took, a second fresh
+    // instance must take the first one's save with the same values and save
+    // the same bytes again.
+    bool tookAndSavesAStateThatTakes (const std::string& text)
+    {
+        auto first = createProcessor();
+        restore (*first, makeBlob (text));
+
+        if (getPlain (*first, "noise") != 50.0f)
+            return false;
+
+        const auto saved = save (*first);
+        auto second = createProcessor();
+        restore (*second, saved);
+        EXPECT_EQ (allValues (*second), allValues (*first)) << text.size() << " bytes";
+        EXPECT_TRUE (save (*second) == saved) << text.size() << " bytes";
+        return true;
+    }
+}
+
+// A restore appends the children a state lacks and rewrites values, and the
+// writer escapes what the reader decoded, so a save can be larger than the
+// text it came from; it must never be one that a fresh instance refuses.
+// Each family crosses one of the reader's limits (512 elements, 4096
+// attributes, 32 KiB of text, binary attributes no larger than their text).
+TEST (State, EveryAcceptedStateSavesOneThatIsAcceptedAgain)
+{
+    // "bite" and "depth" are missing; "suck" and "wobble" are rewritten longer.
+    const auto known = param ("noise", "50.0") + param ("suck", "70") + param ("wobble", "0");
+
+    const auto nested = [] (int levels) {
+        return repeatedUpTo ("<a>", 3 * (size_t) levels) + repeatedUpTo ("</a>", 4 * (size_t) levels);
+    };
+    const auto other = [&] (const std::string& attributeText) { return stateText (known + "<Other " + attributeText + "/>"); };
+
+    struct Family
+    {
+        const char* name;
+        int from, to, step;
+        std::function<std::string (int)> text;
+    };
+
+    const Family families[] = {
+        { "unknown children", 495, 520, 1, [&] (int n) { return stateText (known + repeatedUpTo ("<a/>", 4 * (size_t) n)); } },
+        { "attributes", 4075, 4100, 1, [&] (int n) { return other (attributes (n)); } },
+        { "nesting", 495, 520, 1, [&] (int n) { return stateText (known + nested (n)); } },
+        { "long attribute", 32200, 32800, 20, [&] (int n) { return other ("note=\"" + std::string ((size_t) n, 'x') + "\""); } },
+        { "attribute escaped when saved", 5300, 5500, 5, [&] (int n) { return other ("note='" + std::string ((size_t) n, '"') + "'"); } },
+        { "binary attribute", 20, 40, 1, [&] (int n) { return other ("base64:blob=\"" + std::to_string (n) + "." + std::string (40, 'A') + "\""); } },
+    };
+
+    for (const auto& family : families)
+    {
+        SCOPED_TRACE (family.name);
+        int accepted = 0, refused = 0;
+
+        for (int n = family.from; n <= family.to; n += family.step)
+            ++(tookAndSavesAStateThatTakes (family.text (n)) ? accepted : refused);
+
+        // The family reaches the limit and crosses it.
+        EXPECT_GT (accepted, 0);
+        EXPECT_GT (refused, 0);
+    }
+}
+
+// The inputs the framework's reader is slowest on, timed in the state
+// benchmarks, at the largest size a state may have and far beyond: each is
+// refused, changing nothing, or restored whole.
+TEST (State, SlowestInputsAreRefusedOrRestoredWhole)
+{
+    constexpr size_t kib = 1024, mib = 1024 * kib;
+
+    struct Case
+    {
+        const char* name;
+        std::string text;
+        bool accepted;
+    };
+
+    const Case cases[] = {
+        { "character references", slowStates::characterReferences (30 * kib), true },
+        // Its save, with the children the restore adds, would pass 32 KiB.
+        { "character references, 32 KiB", slowStates::characterReferences (32 * kib), false },
+        { "character references, 8 MiB", slowStates::characterReferences (8 * mib), false },
+        // Saved as "&amp;" for every two bytes read.
+        { "broken references", slowStates::brokenReferences (12 * kib), true },
+        { "broken references, 32 KiB", slowStates::brokenReferences (32 * kib), false },
+        // Text between elements is dropped.
+        { "long text, 32 KiB", slowStates::longText (32 * kib), true },
+        { "long text, 8 MiB", slowStates::longText (8 * mib), false },
+        { "text sections, 32 KiB", slowStates::textSections (32 * kib), true },
+        { "unclosed end tags, 506 elements", slowStates::unclosedEndTags (506, 32 * kib), true },
+        // The restore would add four children.
+        { "unclosed end tags, 512 elements", slowStates::unclosedEndTags (512, 32 * kib), false },
+        { "many attributes", slowStates::manyAttributes (4086), true },
+        { "one attribute more", slowStates::manyAttributes (4087), false },
+        { "many children", slowStates::manyChildren (506), true },
+        { "one child more", slowStates::manyChildren (507), false },
+        { "a megabyte of attributes", slowStates::manyAttributes (100000), false },
+    };
+
+    for (const auto& c : cases)
+        EXPECT_EQ (tookAndSavesAStateThatTakes (c.text), c.accepted) << c.name;
 }

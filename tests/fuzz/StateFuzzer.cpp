@@ -10,7 +10,8 @@
 
 // Feeds arbitrary bytes to setStateInformation as a host would hand over a
 // project's blob, then checks that whatever state results saves a blob that
-// restores the same parameter values and saves the same bytes again.
+// a fresh instance accepts, with the same parameter values, and that saves
+// the same bytes again.
 extern "C" int LLVMFuzzerInitialize (int*, char***)
 {
     // The value-tree state's timer wants a message manager, as in a host.
@@ -38,7 +39,15 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
     processor.getStateInformation (saved);
 
     GrelkAudioProcessor reloaded;
+    const auto freshTree = reloaded.parameters.state;
     reloaded.setStateInformation (saved.getData(), (int) saved.getSize());
+
+    // An accepted restore installs a new tree.
+    if (reloaded.parameters.state == freshTree)
+    {
+        std::fprintf (stderr, "a fresh instance refuses the saved state:\n%s\n", (const char*) saved.getData() + 8);
+        __builtin_trap();
+    }
 
     juce::MemoryBlock savedAgain;
     reloaded.getStateInformation (savedAgain);

@@ -69,6 +69,27 @@ int main (int argc, char** argv)
         write (processor);
     }
 
+    // States close to the reader's limits on elements, attributes, nesting
+    // and size, each lacking a parameter, so that mutations cross them. The
+    // seeds are what the processor saves after restoring them.
+    {
+        const juce::String known = R"(<PARAM id="suck" value="70"/><PARAM id="wobble" value="0"/>)";
+        juce::String attributes;
+        for (int i = 0; i < 4000; ++i)
+            attributes << " " << juce::String::charToString ('a' + i / 676 % 26) << juce::String::charToString ('a' + i / 26 % 26)
+                       << juce::String::charToString ('a' + i % 26) << "=\"\"";
+
+        for (const auto& text : { "<Grelk>" + known + juce::String::repeatedString ("<a/>", 500) + "</Grelk>",
+                                  "<Grelk>" + known + "<Other" + attributes + "/></Grelk>",
+                                  "<Grelk>" + known + juce::String::repeatedString ("<a>", 500) + juce::String::repeatedString ("</a>", 500) + "</Grelk>",
+                                  "<Grelk>" + known + "<Other note='" + juce::String::repeatedString ("\"", 5000) + "' base64:b=\"3.AAAA\"/></Grelk>" })
+        {
+            GrelkAudioProcessor processor;
+            restoreText (processor, text);
+            write (processor);
+        }
+    }
+
     std::cout << "wrote " << written << " seeds to " << directory.getFullPathName() << "\n";
     return 0;
 }
