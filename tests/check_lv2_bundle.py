@@ -1,15 +1,17 @@
 #!/usr/bin/env python3
 """Reads the built LV2 bundle with tools nobody here wrote.
 
-lilv (lv2ls, lv2info) must find the plug-in under our URI and load its data;
-serdi parses the Turtle into N-Triples, from which the declared parameters,
-their labels, ranges and defaults are read and compared with what hosts
-must see.
+lilv (lv2ls, lv2info) must find the plug-in under our URI, load its data and
+file it as a distortion plug-in with a mailto: contact; serdi parses the
+Turtle that lilv reads (manifest.ttl and what it points to) into N-Triples,
+from which the class, the licence and the declared parameters, their labels,
+ranges and defaults are read and compared with what hosts must see.
 """
 import argparse
 import os
 import pathlib
 import re
+import shutil
 import subprocess
 import sys
 
@@ -17,6 +19,13 @@ LV2 = "http://lv2plug.in/ns/lv2core#"
 RDFS = "http://www.w3.org/2000/01/rdf-schema#"
 RDF = "http://www.w3.org/1999/02/22-rdf-syntax-ns#"
 PATCH = "http://lv2plug.in/ns/ext/patch#"
+DOAP = "http://usefulinc.com/ns/doap#"
+FOAF = "http://xmlns.com/foaf/0.1/"
+
+LICENCE = "http://opensource.org/licenses/GPL-3.0"
+
+# lilv names the classes from lv2-dev's core.lv2.
+CORE_BUNDLE_DIRS = ("/usr/lib/lv2", "/usr/local/lib/lv2", "/usr/lib/x86_64-linux-gnu/lv2")
 
 EXPECTED = [
     # label, minimum, maximum, default
@@ -61,12 +70,25 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--lv2-dir", required=True, help="folder holding Grelk.lv2")
     ap.add_argument("--uri", required=True)
+    ap.add_argument("--contact", required=True, help="the maintainer's mailto: IRI")
+    ap.add_argument("--work-dir", required=True)
     args = ap.parse_args()
 
-    lv2_dir = pathlib.Path(args.lv2_dir).resolve()
-    bundle = lv2_dir / "Grelk.lv2"
+    bundle = pathlib.Path(args.lv2_dir).resolve() / "Grelk.lv2"
     if not bundle.is_dir():
         sys.exit(f"no bundle at {bundle}")
+
+    # Our bundle and the core specification only, so that no installed copy
+    # of the plug-in stands in for the built one.
+    core = next((pathlib.Path(d) / "core.lv2" for d in CORE_BUNDLE_DIRS
+                 if (pathlib.Path(d) / "core.lv2" / "manifest.ttl").is_file()), None)
+    if core is None:
+        sys.exit(f"no core.lv2 in {CORE_BUNDLE_DIRS} (Debian: lv2-dev)")
+    lv2_dir = pathlib.Path(args.work_dir)
+    shutil.rmtree(lv2_dir, ignore_errors=True)
+    lv2_dir.mkdir(parents=True)
+    (lv2_dir / "Grelk.lv2").symlink_to(bundle)
+    (lv2_dir / "core.lv2").symlink_to(core)
 
     env = dict(os.environ, LV2_PATH=str(lv2_dir))
 
@@ -80,12 +102,29 @@ def main():
             sys.exit(f"lv2info output lacks {needed!r}:\n{info}")
     if "AudioPort" not in info and "Audio" not in info:
         sys.exit(f"lv2info shows no audio ports:\n{info}")
+    for label, want in (("Class", "Distortion Plugin"), ("Author Email", args.contact)):
+        # The plug-in's own lines; the UI's are indented further.
+        lines = [line.split(":", 1)[1].strip() for line in info.splitlines() if line.startswith(f"\t{label}:")]
+        if lines != [want]:
+            sys.exit(f"lv2info shows {label} {lines}, expected {want!r}:\n{info}")
 
-    triples = []
-    for ttl in sorted(bundle.glob("*.ttl")):
-        triples += parse_turtle(ttl, bundle.as_uri() + "/")
+    base = bundle.as_uri() + "/"
+    triples = parse_turtle(bundle / "manifest.ttl", base)
+    for s, p, o in list(triples):
+        if p == f"<{RDFS}seeAlso>" and o.startswith(f"<{base}"):
+            triples += parse_turtle(bundle / o[len(base) + 1:-1], base)
 
     plugin = f"<{args.uri}>"
+    types = {o for s, p, o in triples if s == plugin and p == f"<{RDF}type>"}
+    for cls in ("Plugin", "DistortionPlugin"):
+        if f"<{LV2}{cls}>" not in types:
+            sys.exit(f"{plugin} is not an lv2:{cls}; its types: {sorted(types)}")
+    licences = [o for s, p, o in triples if s == plugin and p == f"<{DOAP}license>"]
+    if licences != [f"<{LICENCE}>"]:
+        sys.exit(f"{plugin} doap:license {licences}, expected <{LICENCE}>")
+    mboxes = [o for s, p, o in triples if p == f"<{FOAF}mbox>"]
+    if mboxes != [f"<{args.contact}>"] or not args.contact.startswith("mailto:"):
+        sys.exit(f"foaf:mbox {mboxes}, expected <{args.contact}> (a mailto: IRI)")
     subjects = {}
     for s, p, o in triples:
         subjects.setdefault(s, []).append((p, o))
@@ -124,7 +163,8 @@ def main():
     if failures:
         sys.exit("\n".join(failures))
 
-    print(f"lv2ls and lv2info found {args.uri}; serdi read 7 parameters in host order")
+    print(f"lv2ls and lv2info found {args.uri}, a distortion plug-in with a contact; "
+          "serdi read its licence and 7 parameters in host order")
 
 
 if __name__ == "__main__":

@@ -1,25 +1,16 @@
 #!/usr/bin/env bash
-# Installs the build dependencies, builds every plug-in format and the tests,
-# and copies the VST3 and LV2 bundles into ~/.vst3 and ~/.lv2.
+# Installs the packages the build needs, builds the VST3, LV2 and Standalone,
+# and copies the VST3 and LV2 bundles into ~/.vst3 and ~/.lv2 (every time,
+# replacing the copies there).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=$(grep -v '^\s*#' tools/debian-packages.txt | xargs)
-missing=""
-for p in $packages; do
-    [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" = "install ok installed" ] || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-    sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends $missing
-fi
+tools/install-packages.sh tools/debian-packages.txt
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DGRELK_COPY_PLUGINS=ON
+# The tests and benchmarks are tools/test.sh's, which turns them back on.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DGRELK_BUILD_TESTS=OFF -DGRELK_BUILD_BENCHMARKS=OFF
 cmake --build build -j"$(nproc)"
 
 echo
-echo "VST3:       build/Grelk_artefacts/Release/VST3/Grelk.vst3  (copied to ~/.vst3)"
-echo "LV2:        build/Grelk_artefacts/Release/LV2/Grelk.lv2    (copied to ~/.lv2)"
+tools/install-plugins.sh build/Grelk_artefacts/Release
 echo "Standalone: build/Grelk_artefacts/Release/Standalone/Grelk"
