@@ -78,7 +78,7 @@ def main():
     if not bundle.is_dir():
         sys.exit(f"no bundle at {bundle}")
 
-    # Our bundle and the core specification only, so that no installed copy
+    # Our bundle and the LV2 core bundle only, so that no installed copy
     # of the plug-in stands in for the built one.
     core = next((pathlib.Path(d) / "core.lv2" for d in CORE_BUNDLE_DIRS
                  if (pathlib.Path(d) / "core.lv2" / "manifest.ttl").is_file()), None)
